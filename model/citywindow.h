@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+class CityMap;
+
+// What the model needs of the main window. The counts, shares, population and date live
+// only as the texts of its fields, and the city only as the pixels of its map. The real
+// window implements this in ui/; tests also use a small in-memory stand-in.
+class CityWindow
+{
+public:
+    enum class Field { Dayt, Kount, Prop, Pref, Population };
+    // The notice shown while a city is built, and the four command buttons.
+    enum class Control { PleaseWait, DisplayMore, PauseIt, ContinueIt, StartOver };
+
+    virtual ~CityWindow() = default;
+
+    // Kount, Prop and Pref take a group index 1 to 5; Dayt and Population ignore it.
+    virtual QString text(Field field, int index = 0) const = 0;
+    virtual void setText(Field field, int index, const QString &text) = 0;
+
+    virtual void setControlVisible(Control control, bool visible) = 0;
+    virtual void giveFocus(Control control) = 0;
+
+    // Bring the screen up to date now, without handling any event.
+    virtual void repaintWindow() = 0;
+    virtual void repaintMap() = 0;
+
+    virtual CityMap &map() = 0;
+
+    // The generation clock; 0 delivers no ticks.
+    virtual void setTimerInterval(int milliseconds) = 0;
+
+    // Show the window without blocking; nothing changes if it is already shown.
+    virtual void showWindow() = 0;
+
+    // The map is damaged beyond use: end the program at once.
+    virtual void endAtOnce() = 0;
+};

@@ -1,0 +1,9 @@
+#include "general.h"
+
+General::General(CityWindow &window, RandomSource &random, const QLocale &locale)
+    : window_(window)
+    , random_(random)
+    , numbers_(locale)
+    , dates_(locale)
+{
+}
