@@ -35,6 +35,10 @@ public:
     NeighbourCountTable NeighbourCount{};
     HomeTakenTable HomeTaken{};
 
+    // The date one generation after `today`: eight days on, or back to the first day when
+    // eight more days would pass 31 December 9999.
+    static QDate DateAfterGeneration(QDate today);
+
     const NumberText &numberText() const { return numbers_; }
     const DateText &dateText() const { return dates_; }
 

@@ -59,13 +59,17 @@ void General::NextGeneration()
     }
 }
 
+QDate General::DateAfterGeneration(QDate today)
+{
+    // Only this step and construction write the field, so it always reads back; should it
+    // ever not, the calendar starts again rather than stopping.
+    if (!today.isValid() || today >= LastDayBeforeWrap())
+        return FirstDay();
+    return today.addDays(DaysPerGeneration);
+}
+
 void General::AdvanceDate()
 {
     const QDate today = dates_.Read(window_.text(CityWindow::Field::Dayt));
-    // Only this step and construction write the field, so it always reads back; should it
-    // ever not, the calendar starts again rather than stopping.
-    const QDate next = !today.isValid() || today >= LastDayBeforeWrap()
-        ? FirstDay()
-        : today.addDays(DaysPerGeneration);
-    window_.setText(CityWindow::Field::Dayt, 0, dates_.Write(next));
+    window_.setText(CityWindow::Field::Dayt, 0, dates_.Write(DateAfterGeneration(today)));
 }

@@ -13,7 +13,11 @@ NumberText::NumberText(const QLocale &locale)
 
 QLocale NumberText::UserLocale()
 {
-    const QLocale system = QLocale::system();
+    return UserLocaleFor(QLocale::system());
+}
+
+QLocale NumberText::UserLocaleFor(const QLocale &system)
+{
     if (system.language() == QLocale::C)
         return QLocale(QLocale::English, QLocale::UnitedStates);
     return system;

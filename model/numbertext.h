@@ -14,6 +14,7 @@ public:
     // The user's locale; a C/POSIX system locale is read as US English, so counts show
     // as 1,234 and the population as 70,225 there too.
     static QLocale UserLocale();
+    static QLocale UserLocaleFor(const QLocale &system);
 
     // "###,###": whole number with thousands separators; empty for zero.
     QString FormatCount(double value) const;

@@ -1,0 +1,193 @@
+#include "constants.h"
+#include "fakecitywindow.h"
+#include "general.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cmath>
+
+using Field = CityWindow::Field;
+using Control = CityWindow::Control;
+
+// Construction against the in-memory window, in a fixed US-English locale.
+class TestBuildCity : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void countsAddUpAndMatchTheMap();
+    void sharesAndPopulationTexts();
+    void dateAndPreferences();
+    void noticeButtonsAndFocusInOrder();
+    void repaintsOncePerRow();
+    void sharesApproachTheConstructionShares();
+    void sameTimeOfDaySameCity();
+    void differentTimesOfDayDifferentCities();
+    void preferencesCarryOverToTheNextCity();
+    void rebuildingResetsDateAndCounts();
+
+private:
+    struct Fixture
+    {
+        explicit Fixture(float seconds = 3600.5f)
+            : now(seconds)
+        {
+        }
+        float now;
+        FakeCityWindow window;
+        RandomSource random{[this] { return now; }};
+        General general{window, random, QLocale(QLocale::English, QLocale::UnitedStates)};
+    };
+
+    static double Count(const Fixture &f, Field field, int g)
+    {
+        return f.general.numberText().ReadNumber(f.window.text(field, g)).value_or(-1);
+    }
+};
+
+void TestBuildCity::countsAddUpAndMatchTheMap()
+{
+    Fixture f;
+    f.general.BuildCity();
+
+    GroupTable<int> onMap{};
+    const QImage &image = f.window.cityMap.image();
+    for (int y = 0; y < MapSize; ++y)
+        for (int x = 0; x < MapSize; ++x)
+            ++onMap[GroupOfColour(image.pixel(x, y))];
+    QCOMPARE(onMap[NoGroup], 0);
+
+    double total = 0;
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        QCOMPARE(Count(f, Field::Kount, g), double(onMap[g]));
+        total += Count(f, Field::Kount, g);
+    }
+    QCOMPARE(total, double(CellCount));
+}
+
+void TestBuildCity::sharesAndPopulationTexts()
+{
+    Fixture f;
+    f.general.BuildCity();
+    QCOMPARE(f.window.text(Field::Population), QStringLiteral("70,225"));
+
+    double sum = 0;
+    const QRegularExpression twoDecimals(QStringLiteral("^\\d+\\.\\d\\d%$"));
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        const QString share = f.window.text(Field::Prop, g);
+        QVERIFY2(twoDecimals.match(share).hasMatch(), qPrintable(share));
+        const double expected = Count(f, Field::Kount, g) / CellCount * 100.0;
+        const double shown = NumberText::ReadLeadingNumber(share);
+        QVERIFY2(std::abs(shown - expected) <= 0.005 + 1e-9, qPrintable(share));
+        sum += shown;
+    }
+    QVERIFY(std::abs(sum - 100.0) <= 5 * 0.005 + 1e-9);
+}
+
+void TestBuildCity::dateAndPreferences()
+{
+    Fixture f;
+    f.general.BuildCity();
+    QCOMPARE(f.general.dateText().Read(f.window.text(Field::Dayt)), QDate(2005, 1, 1));
+    QCOMPARE(f.window.text(Field::Dayt), QStringLiteral("1/1/2005"));
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        QCOMPARE(int(f.general.PrefEighths[g]), 4);
+        QCOMPARE(f.window.text(Field::Pref, g), QStringLiteral("50.0%"));
+    }
+    const GroupTable<float> cutoffs = {0.0f, 0.65f, 0.78f, 0.91f, 0.98f, 0.0f};
+    QCOMPARE(f.general.GroupShareCutoff, cutoffs);
+}
+
+void TestBuildCity::noticeButtonsAndFocusInOrder()
+{
+    Fixture f;
+    f.general.BuildCity();
+    auto entry = [](const char *what, Control c) { return QStringLiteral("%1 %2").arg(QLatin1String(what)).arg(int(c)); };
+    const QStringList expected = {
+        entry("show", Control::PleaseWait),
+        entry("hide", Control::DisplayMore), entry("hide", Control::PauseIt),
+        entry("hide", Control::ContinueIt), entry("hide", Control::StartOver),
+        QStringLiteral("showWindow"),
+        entry("hide", Control::PleaseWait),
+        entry("show", Control::DisplayMore), entry("show", Control::PauseIt),
+        entry("show", Control::ContinueIt), entry("show", Control::StartOver),
+        entry("focus", Control::PauseIt),
+    };
+    QCOMPARE(f.window.log, expected);
+    QVERIFY(!f.window.isVisible(Control::PleaseWait));
+    QCOMPARE(f.window.focused, int(Control::PauseIt));
+}
+
+void TestBuildCity::repaintsOncePerRow()
+{
+    Fixture f;
+    f.general.BuildCity();
+    QCOMPARE(f.window.mapRepaints, MapSize);
+    QCOMPARE(f.window.windowRepaints, MapSize);
+}
+
+// 70,225 draws: each share lies within five standard deviations of its target.
+void TestBuildCity::sharesApproachTheConstructionShares()
+{
+    const double targets[] = {0, 0.65, 0.13, 0.13, 0.07, 0.02};
+    Fixture f;
+    f.general.BuildCity();
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        const double share = Count(f, Field::Kount, g) / CellCount;
+        const double sigma = std::sqrt(targets[g] * (1 - targets[g]) / CellCount);
+        QVERIFY2(std::abs(share - targets[g]) < 5 * sigma, qPrintable(QString::number(share)));
+    }
+}
+
+void TestBuildCity::sameTimeOfDaySameCity()
+{
+    Fixture a(1234.5f);
+    Fixture b(1234.5f);
+    a.general.BuildCity();
+    b.general.BuildCity();
+    QCOMPARE(a.window.cityMap.image(), b.window.cityMap.image());
+}
+
+void TestBuildCity::differentTimesOfDayDifferentCities()
+{
+    Fixture f(1234.5f);
+    f.general.BuildCity();
+    const QImage first = f.window.cityMap.image().copy();
+    f.now = 1240.25f;
+    f.general.BuildCity();
+    QVERIFY(f.window.cityMap.image() != first);
+}
+
+void TestBuildCity::preferencesCarryOverToTheNextCity()
+{
+    Fixture f;
+    f.general.BuildCity();
+    f.window.setText(Field::Pref, 2, QStringLiteral("25"));
+    f.general.ApplyPreference(2);
+    f.window.setText(Field::Pref, 5, QStringLiteral("letters"));
+    f.general.BuildCity();
+    QCOMPARE(int(f.general.PrefEighths[2]), 2);
+    QCOMPARE(f.window.text(Field::Pref, 2), QStringLiteral("25.0%"));
+    QCOMPARE(int(f.general.PrefEighths[5]), 0);
+    QCOMPARE(f.window.text(Field::Pref, 5), QStringLiteral(".0%"));
+}
+
+void TestBuildCity::rebuildingResetsDateAndCounts()
+{
+    Fixture f;
+    f.general.BuildCity();
+    for (int i = 0; i < 10; ++i)
+        f.general.NextGeneration();
+    QVERIFY(f.window.text(Field::Dayt) != QStringLiteral("1/1/2005"));
+    f.now += 7.0f;
+    f.general.BuildCity();
+    QCOMPARE(f.window.text(Field::Dayt), QStringLiteral("1/1/2005"));
+    double total = 0;
+    for (GroupIndex g = 1; g <= GroupCount; ++g)
+        total += Count(f, Field::Kount, g);
+    QCOMPARE(total, double(CellCount));
+}
+
+QTEST_GUILESS_MAIN(TestBuildCity)
+#include "tst_buildcity.moc"
