@@ -57,11 +57,12 @@ const Text Paragraphs[] = {
      "Since each resident of Velmora can have eight neighbors, the \"Preference \" column will "
      "limit its values to eighths, displayed as percentages: 12.5%, 25%, etc."},
     // The contact block: a heading, then one line every 240 twips in a column to its right.
+    // Each line must fit its 169-pixel label, or its end wraps below the label, out of sight.
     {"Label6(0)", {240, 4200, 2535, 255}, "For more information contact:"},
     {"Label6(1)", {2760, 4200, 2535, 255}, "Velmora Contact (placeholder)"},
     {"Label6(2)", {2760, 4440, 2535, 255}, "1 Example Street"},
     {"Label6(3)", {2760, 4680, 2535, 255}, "Exampletown EX1 2AB"},
-    {"Label6(4)", {2760, 4920, 2535, 255}, "e-mail    contact@velmora.example"},
+    {"Label6(4)", {2760, 4920, 2535, 255}, "e-mail    info@velmora.example"},
 };
 
 QLabel *MakeLabel(QWidget *parent, const Text &spec, const QFont &font, Qt::Alignment alignment)
