@@ -14,5 +14,9 @@ QFont VelmoraFont(bool bold, int pixelSize)
 
 QIcon VelmoraIcon()
 {
-    return QIcon(QStringLiteral(":/velmora/velmora.png"));
+    // The 32 x 32, 16-colour picture for title bars, and the same picture enlarged eight
+    // times for task switchers and docks, which would otherwise blur it.
+    QIcon icon(QStringLiteral(":/velmora/velmora.png"));
+    icon.addFile(QStringLiteral(":/velmora/velmora-256.png"));
+    return icon;
 }

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch root and starts the program from
+# there: what `apt install ./velmora_*.deb` would give a user, without touching the system.
+# Usage: check-package.sh <build dir> <source dir> <version>
+set -euo pipefail
+
+build=$1
+source=$2
+version=$3
+app_id=org.example.Velmora
+title='Velmora: Ethnic Group Residential Patterns'
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+scratch=$(mktemp -d)
+app_pid=''
+xvfb_pid=''
+cleanup() {
+    # The program runs until its window is closed: nothing may outlive the test.
+    local pid
+    for pid in $app_pid $xvfb_pid; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+echo "Building the package"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 \
+    || { cat "$scratch/cpack.log"; fail "cpack could not build the package"; }
+shopt -s nullglob
+debs=("$scratch"/out/*.deb)
+shopt -u nullglob
+[ ${#debs[@]} -eq 1 ] || fail "expected one .deb, found ${#debs[@]}"
+deb=${debs[0]}
+arch=$(dpkg --print-architecture)
+[ "$(basename "$deb")" = "velmora_${version}_${arch}.deb" ] || fail "unexpected file name $(basename "$deb")"
+
+echo "Checking the control fields"
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = velmora ] || fail "package name is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "package version is '$(field Version)', not $version"
+[ "$(field Architecture)" = "$arch" ] || fail "architecture is '$(field Architecture)', not $arch"
+description=$(field Description)
+[ "$(wc -l <<<"$description")" -ge 2 ] || fail "the package has no long description"
+grep -q ';' <<<"$description" && fail "the description reads as a list: $description"
+depends=$(field Depends)
+echo "Depends: $depends"
+# dpkg-shlibdeps writes each library package with the least version the binary needs.
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+    grep -Eq "(^|, )${lib//+/\\+} \(>= [^)]+\)" <<<"$depends" || fail "Depends has no versioned $lib"
+done
+
+echo "Unpacking"
+root=$scratch/root
+dpkg -x "$deb" "$root"
+expected="./usr/bin/velmora
+./usr/share/applications/$app_id.desktop
+./usr/share/icons/hicolor/256x256/apps/$app_id.png
+./usr/share/icons/hicolor/32x32/apps/$app_id.png
+./usr/share/metainfo/$app_id.metainfo.xml"
+actual=$(cd "$root" && find . -type f | LC_ALL=C sort)
+[ "$actual" = "$expected" ] || fail "the package holds
+$actual
+instead of
+$expected"
+
+program=$root/usr/bin/velmora
+[ -x "$program" ] || fail "usr/bin/velmora is not executable"
+file -b "$program" | grep -q '^ELF .*, stripped' || fail "usr/bin/velmora is not a stripped ELF: $(file -b "$program")"
+readelf -d "$program" | grep -Eq 'RPATH|RUNPATH' && fail "usr/bin/velmora has a run path: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
+icons=$root/usr/share/icons/hicolor
+file -b "$icons/32x32/apps/$app_id.png" | grep -q '32 x 32, 4-bit colormap' \
+    || fail "the 32 x 32 icon is $(file -b "$icons/32x32/apps/$app_id.png")"
+cmp -s "$icons/32x32/apps/$app_id.png" "$source/ui/velmora.png" || fail "the 32 x 32 icon is not the window's"
+file -b "$icons/256x256/apps/$app_id.png" | grep -q '256 x 256' || fail "the 256 x 256 icon has another size"
+cmp -s "$icons/256x256/apps/$app_id.png" "$source/ui/velmora-256.png" || fail "the 256 x 256 icon is not the window's"
+
+# The menu entry must lead to what the package installs.
+desktop=$root/usr/share/applications/$app_id.desktop
+entry() { sed -n "s/^$1=//p" "$desktop"; }
+[ "$(entry Exec)" = velmora ] || fail "the menu entry runs '$(entry Exec)'"
+[ "$(entry Icon)" = "$app_id" ] || fail "the menu entry's icon is '$(entry Icon)'"
+grep -qx 'Categories=Education;Science;' "$desktop" || fail "the menu entry is not under Education and Science"
+metainfo=$root/usr/share/metainfo/$app_id.metainfo.xml
+grep -q "<id>$app_id</id>" "$metainfo" || fail "the metainfo has another id"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" \
+    || fail "the metainfo does not launch the menu entry"
+grep -q '<binary>velmora</binary>' "$metainfo" || fail "the metainfo does not provide the program"
+# The screenshot it names is the one kept in docs/.
+shot_size=$(file -b "$source/docs/screenshot.png" | sed -n 's/.*, \([0-9]*\) x \([0-9]*\),.*/width="\1" height="\2"/p')
+[ -n "$shot_size" ] && grep -q "<image type=\"source\" $shot_size>[^<]*/screenshot.png</image>" "$metainfo" \
+    || fail "the metainfo's screenshot is not docs/screenshot.png ($shot_size)"
+
+# An X server of our own, so that no other test's window can pass for this one's.
+echo "Starting the unpacked program under Xvfb"
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$scratch/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$scratch/xvfb.log"; fail "Xvfb did not start"; }
+    sleep 0.1
+done
+[ -s "$scratch/display" ] || fail "Xvfb did not report its display"
+export DISPLAY=":$(head -n1 "$scratch/display")"
+
+env -u LD_LIBRARY_PATH -u QT_PLUGIN_PATH QT_QPA_PLATFORM=xcb "$program" >"$scratch/velmora.log" 2>&1 &
+app_pid=$!
+window=''
+for _ in $(seq 300); do
+    kill -0 "$app_pid" 2>/dev/null || { cat "$scratch/velmora.log"; fail "the program exited"; }
+    window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title\"" 'index($0, t) {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+[ -n "$window" ] || { cat "$scratch/velmora.log"; fail "no window titled '$title' appeared"; }
+echo "Window $window: $title"
+
+# Desktops match the window to the menu entry by its class, and show its icon at both sizes.
+wm_class=$(xprop -id "$window" WM_CLASS)
+grep -qF "\"$(entry StartupWMClass)\"" <<<"$wm_class" || fail "the window's class ($wm_class) is not the menu entry's"
+icon_sizes=$(xprop -id "$window" -len 1000000 _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | LC_ALL=C sort -u | tr '\n' ' ')
+[ "$icon_sizes" = "Icon (256 x 256) Icon (32 x 32) " ] || fail "the window's icons are: $icon_sizes"
+
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not stop"
+app_pid=''
+echo "PASS: $(basename "$deb")"
