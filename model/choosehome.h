@@ -12,8 +12,19 @@ template <typename T>
 using SlotTable = std::array<T, MovesPerGeneration + 1>;
 
 // How many of the eight neighbours of each vacated home showed each group (0: empty or off
-// the map) when the home was vacated.
-using NeighbourCountTable = SlotTable<GroupTable<qint16>>;
+// the map) when the home was vacated; read and written as (slot, group). Each group's counts
+// are stored together so that home choice can scan them as one contiguous row.
+class NeighbourCountTable
+{
+public:
+    qint16 &operator()(SlotIndex slot, GroupIndex group) { return counts_[group][slot]; }
+    qint16 operator()(SlotIndex slot, GroupIndex group) const { return counts_[group][slot]; }
+    const SlotTable<qint16> &ofGroup(GroupIndex group) const { return counts_[group]; }
+    bool operator==(const NeighbourCountTable &) const = default;
+
+private:
+    GroupTable<SlotTable<qint16>> counts_{};
+};
 using HomeTakenTable = SlotTable<bool>;
 using PreferenceTable = GroupTable<qint16>;
 

@@ -2,21 +2,11 @@
 
 #include "constants.h"
 
-#include <cmath>
 
 CityMap::CityMap(QRgb background)
     : image_(MapSize, MapSize, QImage::Format_RGB32)
 {
     image_.fill(background);
-}
-
-std::optional<int> CityMap::CellOf(float coordinate)
-{
-    // In double precision the half-up rounding of any float is exact; NaN fails both tests.
-    const double cell = std::floor(double(coordinate) + 0.5);
-    if (!(cell >= 0.0 && cell <= double(LastCell)))
-        return std::nullopt;
-    return int(cell);
 }
 
 void CityMap::PlotResident(float x, float y, GroupIndex group)

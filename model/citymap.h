@@ -1,5 +1,6 @@
 #pragma once
 
+#include "constants.h"
 #include "groups.h"
 
 #include <QImage>
@@ -18,7 +19,15 @@ public:
     // and reading: rounded to the nearest whole number, or nullopt off the map. Rounding
     // (rather than truncating) reaches every home from draws in [0, 264), and keeps
     // "x + 1" on the adjacent home for every coordinate a generation can draw.
-    static std::optional<int> CellOf(float coordinate);
+    static std::optional<int> CellOf(float coordinate)
+    {
+        // Exact in double precision; for a non-negative sum truncation is rounding down,
+        // and NaN fails the range test.
+        const double shifted = double(coordinate) + 0.5;
+        if (!(shifted >= 0.0 && shifted < double(MapSize)))
+            return std::nullopt;
+        return int(shifted);
+    }
 
     // Paints the home at (x, y) in the group's colour, white for anything not a group.
     // A point off the map changes nothing.

@@ -49,7 +49,7 @@ void General::NextGeneration()
         VacantY[i] = y;
         map.PlotResident(x, y, NoGroup);
         for (const Offset &o : NeighbourOffsets)
-            ++NeighbourCount[i][map.GroupAt(x + o.dx, y + o.dy)];
+            ++NeighbourCount(i, map.GroupAt(x + o.dx, y + o.dy));
     }
 
     for (SlotIndex i = 1; i <= MovesPerGeneration; ++i) {

@@ -1,5 +1,6 @@
 #include "choosehome.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 // Home choice on hand-made tables. Each row: the mover's preference (group 1), the counts
@@ -11,6 +12,7 @@ class TestChooseHome : public QObject
 private slots:
     void chooseHome_data();
     void chooseHome();
+    void agreesWithThePassesOnRandomTables();
     void nothingFreeGivesZero();
     void groupOutsideTheTablesGivesZero();
 };
@@ -77,14 +79,73 @@ void TestChooseHome::chooseHome()
     prefs[2] = 8;   // another group's preference must not matter
     NeighbourCountTable counts{};
     for (auto [slot, n] : ownCounts)
-        counts[slot][1] = qint16(n);
+        counts(slot, 1) = qint16(n);
     for (auto [slot, n] : emptyCounts)
-        counts[slot][0] = qint16(n);
+        counts(slot, 0) = qint16(n);
     HomeTakenTable homeTaken{};
     for (int slot : taken)
         homeTaken[slot] = true;
 
     QCOMPARE(ChooseHome(1, mover, prefs, counts, homeTaken), expected);
+}
+
+// The rules written out pass by pass, as plainly as possible, to check the fast scan.
+static SlotIndex ChooseHomeByPasses(GroupIndex group, SlotIndex mover, const PreferenceTable &prefs,
+                                    const NeighbourCountTable &counts, const HomeTakenTable &taken)
+{
+    const int t = prefs[group];
+    for (int b = 1; b <= MovesPerGeneration; ++b)
+        if (b != mover && !taken[b] && counts(b, group) >= t)
+            return b;
+    int best = 0;
+    int bestSlot = 0;
+    for (int b = 1; b <= MovesPerGeneration; ++b) {
+        if (b != mover && !taken[b] && counts(b, group) > 0 && counts(b, group) > best) {
+            best = counts(b, group);
+            bestSlot = b;
+        }
+    }
+    if (bestSlot > 0)
+        return bestSlot;
+    for (int b = 1; b <= MovesPerGeneration; ++b)
+        if (b != mover && !taken[b])
+            return b;
+    for (int b = 1; b <= MovesPerGeneration; ++b)
+        if (!taken[b])
+            return b;
+    return 0;
+}
+
+void TestChooseHome::agreesWithThePassesOnRandomTables()
+{
+    QRandomGenerator random(192);
+    for (int round = 0; round < 20000; ++round) {
+        PreferenceTable prefs{};
+        for (int g = 1; g <= GroupCount; ++g)
+            prefs[g] = qint16(random.bounded(9));
+        NeighbourCountTable counts;
+        // Sparse counts make every pass happen: most rounds have few homes of any use.
+        const int density = random.bounded(1, 100);
+        for (int b = 1; b <= MovesPerGeneration; ++b) {
+            int left = NeighbourReads;
+            for (int g = 1; g <= GroupCount && left > 0; ++g) {
+                const int n = random.bounded(100) < density ? random.bounded(left + 1) : 0;
+                counts(b, g) = qint16(n);
+                left -= n;
+            }
+            counts(b, 0) = qint16(left);
+        }
+        HomeTakenTable taken{};
+        const int takenShare = random.bounded(101);
+        for (int b = 1; b <= MovesPerGeneration; ++b)
+            taken[b] = random.bounded(100) < takenShare;
+        const int mover = random.bounded(1, MovesPerGeneration + 1);
+        const int group = random.bounded(1, GroupCount + 1);
+        const SlotIndex expected = ChooseHomeByPasses(group, mover, prefs, counts, taken);
+        const SlotIndex actual = ChooseHome(group, mover, prefs, counts, taken);
+        if (actual != expected)
+            QFAIL(qPrintable(QStringLiteral("round %1: %2 instead of %3").arg(round).arg(actual).arg(expected)));
+    }
 }
 
 void TestChooseHome::nothingFreeGivesZero()

@@ -157,8 +157,8 @@ void TestGeneration::censusIsTakenFromTheLiveMap()
             borderHomes += border ? 1 : 0;
             int sum = 0;
             for (GroupIndex g = 0; g <= GroupCount; ++g) {
-                QCOMPARE(int(f.general.NeighbourCount[i][g]), expected[g]);
-                sum += f.general.NeighbourCount[i][g];
+                QCOMPARE(int(f.general.NeighbourCount(i, g)), expected[g]);
+                sum += f.general.NeighbourCount(i, g);
             }
             QCOMPARE(sum, NeighbourReads);
         }
