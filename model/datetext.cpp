@@ -1,9 +1,27 @@
 #include "datetext.h"
 
+namespace {
+
+bool ReadsBack(const QLocale &locale, const QString &format)
+{
+    for (QDate date : {QDate(2005, 1, 1), QDate(2023, 11, 28), QDate(9999, 12, 31)}) {
+        if (locale.toDate(locale.toString(date, format), format) != date)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 DateText::DateText(const QLocale &locale)
     : locale_(locale)
     , format_(FourDigitYearFormat(locale))
 {
+    // Qt writes the digits of some locales (those outside the Basic Multilingual Plane,
+    // such as Chakma's) but cannot read them back; the clock would then start again at
+    // every generation. Such a locale keeps its date order, in Latin digits.
+    if (!ReadsBack(locale_, format_))
+        locale_ = QLocale::c();
 }
 
 QString DateText::Write(QDate date) const

@@ -5,7 +5,8 @@
 #include <QString>
 
 // The simulated date as the Dayt field holds it: the user's short date form, but always
-// with a four-digit year, so that every date up to 31 December 9999 reads back as itself.
+// with a four-digit year, so that every date up to 31 December 9999 reads back as itself
+// (in Latin digits where the locale's own digits would not read back).
 class DateText
 {
 public:

@@ -1,0 +1,176 @@
+// Feeds arbitrary bytes, as text, to the preference field and to the number and date
+// readings, in several locales, and aborts when an invariant breaks.
+
+#include "datetext.h"
+#include "fakecitywindow.h"
+#include "general.h"
+#include "numbertext.h"
+#include "randomsource.h"
+
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Field = CityWindow::Field;
+
+[[noreturn]] void Fail(const char *what, const QString &text, const QLocale &locale)
+{
+    std::fprintf(stderr, "invariant broken: %s\n  locale %s, text \"%s\"\n", what,
+                 qPrintable(locale.name()), text.toUtf8().constData());
+    std::abort();
+}
+
+#define REQUIRE(condition, text, locale) \
+    do { \
+        if (!(condition)) \
+            Fail(#condition, text, locale); \
+    } while (false)
+
+// One model per locale, built once: the map image is large and the fuzzer runs millions
+// of inputs. A US, a German (',' and '.' swapped), a French (narrow no-break space as the
+// separator), an Egyptian Arabic (its own digits and separators) and a Chakma locale (digits
+// outside the Basic Multilingual Plane, two UTF-16 units each).
+struct Model
+{
+    explicit Model(const QLocale &locale)
+        : locale(locale)
+        , general(window, random, locale)
+        , dates(locale)
+    {
+        for (int eighths = 0; eighths <= 8; ++eighths)
+            displays[eighths] = general.numberText().FormatPreference(eighths / 8.0);
+    }
+
+    QLocale locale;
+    FakeCityWindow window;
+    RandomSource random{[] { return 0.0f; }};
+    General general;
+    DateText dates;
+    std::array<QString, 9> displays;
+};
+
+std::vector<std::unique_ptr<Model>> &Models()
+{
+    static std::vector<std::unique_ptr<Model>> models = [] {
+        std::vector<std::unique_ptr<Model>> m;
+        for (const char *name : {"en_US", "de_DE", "fr_FR", "ar_EG", "ccp_BD"})
+            m.push_back(std::make_unique<Model>(QLocale(QString::fromLatin1(name))));
+        return m;
+    }();
+    return models;
+}
+
+void CheckPreference(Model &m, const QString &text, qint16 before)
+{
+    constexpr int g = 3;
+    m.general.PrefEighths[g] = before;
+    m.window.setText(Field::Pref, g, text);
+    m.general.ApplyPreference(g);
+
+    const qint16 eighths = m.general.PrefEighths[g];
+    const QString shown = m.window.text(Field::Pref, g);
+    REQUIRE(eighths >= 0 && eighths <= 8, text, m.locale);
+    REQUIRE(shown == m.displays[eighths], text, m.locale);
+
+    // Confirming the field without editing it changes nothing.
+    m.general.ApplyPreference(g);
+    REQUIRE(m.general.PrefEighths[g] == eighths, text, m.locale);
+    REQUIRE(m.window.text(Field::Pref, g) == shown, text, m.locale);
+}
+
+// The leading number read the plain way: the text without its blanks, cut to the longest
+// start that is a decimal number, read by the C library.
+double PlainLeadingNumber(const QString &text)
+{
+    std::string s;
+    for (QChar c : text) {
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r')
+            continue;
+        s.push_back(c.unicode() < 128 && c.unicode() != 0 ? char(c.unicode()) : '?');
+    }
+    auto isDigit = [&](std::size_t k) { return k < s.size() && s[k] >= '0' && s[k] <= '9'; };
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    bool digits = false;
+    while (isDigit(i))
+        ++i, digits = true;
+    if (i < s.size() && s[i] == '.')
+        ++i;
+    while (isDigit(i))
+        ++i, digits = true;
+    if (!digits)
+        return 0.0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (isDigit(j)) {
+            while (isDigit(j))
+                ++j;
+            i = j;
+        }
+    }
+    return std::strtod(s.substr(0, i).c_str(), nullptr);
+}
+
+void CheckNumbers(const Model &m, const QString &text)
+{
+    const double leading = NumberText::ReadLeadingNumber(text);
+    REQUIRE(!std::isnan(leading), text, m.locale);
+    REQUIRE(leading == PlainLeadingNumber(text), text, m.locale);
+
+    if (const auto whole = m.general.numberText().ReadNumber(text); whole && std::isfinite(*whole)) {
+        // The four-decimal text reads back as exactly the number it was rounded to.
+        const QString four = NumberText::FormatFourDecimals(*whole);
+        const double expected = std::strtod(QString::number(*whole, 'f', 4).toLatin1().constData(), nullptr);
+        const double back = NumberText::ReadLeadingNumber(four);
+        REQUIRE(back == expected || (back == 0.0 && expected == 0.0), text, m.locale);
+    }
+}
+
+void CheckDate(const Model &m, const QString &text)
+{
+    const QDate date = m.dates.Read(text);
+    if (date.isValid() && date.year() >= 1 && date.year() <= 9999)
+        REQUIRE(m.dates.Read(m.dates.Write(date)) == date, text, m.locale);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const char *bytes = reinterpret_cast<const char *>(data);
+    std::u16string wide(size / 2, u'\0');
+    if (!wide.empty())
+        std::memcpy(wide.data(), data, wide.size() * sizeof(char16_t));
+
+    const QString texts[] = {
+        QString::fromUtf8(bytes, qsizetype(size)),
+        QString::fromLatin1(bytes, qsizetype(size)),
+        QString::fromUtf16(wide.data(), qsizetype(wide.size())),
+    };
+    // The eighths before the input matter, since a negative number keeps them.
+    const qint16 before = size > 0 ? qint16(data[size - 1] % 9) : 4;
+
+    for (auto &model : Models()) {
+        for (const QString &text : texts) {
+            CheckPreference(*model, text, before);
+            CheckNumbers(*model, text);
+            CheckDate(*model, text);
+        }
+    }
+    return 0;
+}
