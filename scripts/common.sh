@@ -33,10 +33,12 @@ build_into() {
     local dir=$1
     shift
     say "Configuring ($dir)"
-    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir.configure.log" 2>&1 \
-        || { cat "$dir.configure.log"; fail "CMake could not configure the project (log above)."; }
+    mkdir -p "$dir"
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir/configure.log" 2>&1 \
+        || { cat "$dir/configure.log"; fail "CMake could not configure the project (log above)."; }
     say "Building ($dir)"
-    cmake --build "$dir" -j "$JOBS" || fail "the build failed (errors above)."
+    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
+        || fail "the build failed (errors above)."
 }
 
 # Starts an X server of our own on a free display; sets DISPLAY and XVFB_PID.
