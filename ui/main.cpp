@@ -8,5 +8,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     const auto vorn = Main();
+    if (!vorn->isVisible())
+        return 0;   // the window was closed before the event loop began
     return app.exec();
 }

@@ -5,9 +5,9 @@
 std::unique_ptr<Vorn> Main()
 {
     auto vorn = std::make_unique<Vorn>();
-    vorn->show();
     // The window and its first texts are on the screen before the long construction.
-    vorn->repaint();
-    vorn->general().BuildCity();
+    vorn->showOnScreen();
+    if (vorn->isVisible())   // closed already: nothing to build
+        vorn->general().BuildCity();
     return vorn;
 }

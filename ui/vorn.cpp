@@ -8,12 +8,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -29,6 +32,7 @@ const char *const StartOverQuestion =
     "Are you sure you want to clear the city map and start with a new population?";
 
 constexpr int EnterKeyCode = 13;
+constexpr int MaxWaitForScreenMs = 1000;   // a window server slower than this gets no wait
 
 struct LabelSpec
 {
@@ -250,6 +254,19 @@ void Vorn::setTimerInterval(int milliseconds)
 void Vorn::showWindow()
 {
     show();
+}
+
+void Vorn::showOnScreen()
+{
+    show();
+    // Without this the first city would be built before the window server has shown the
+    // window, and the notice and the rows filling in would never be seen.
+    const QSignalBlocker noTicks(nextGen_);   // no generation before the first city
+    QElapsedTimer waited;
+    waited.start();
+    while (isVisible() && !windowHandle()->isExposed() && waited.elapsed() < MaxWaitForScreenMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, MaxWaitForScreenMs);
+    repaint();
 }
 
 void Vorn::endAtOnce()

@@ -31,6 +31,9 @@ public:
     ~Vorn() override;
 
     General &general() { return general_; }
+    // Shows the window and waits, briefly and handling no input and no tick, until it is
+    // on the screen, then paints it completely.
+    void showOnScreen();
     int timerInterval() const { return timerInterval_; }
     // The beep of Start Over; replaceable so that it can be heard in a test.
     void setBeep(std::function<void()> beep) { beep_ = std::move(beep); }
