@@ -53,6 +53,9 @@ wait_for() {
 }
 
 # --- An X server on a display nobody else uses, and a window manager on it.
+# Emptied here, not only by the redirection in the child: a number left by an earlier run
+# must not be read before the new server has written its own.
+: >"$out/display"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$out/display" >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 10 test -s "$out/display" || fail "Xvfb did not start (see $out/xvfb.log)"
