@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <clocale>
+
 using Field = CityWindow::Field;
 
 // Everything runs against the real main window, so repaints and field updates count.
@@ -64,6 +66,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // QApplication adopts the user's C locale, and Google Benchmark reads its flags with
+    // strtod: in German "--benchmark_min_time=0.01" would not be a number. The program's
+    // own texts follow QLocale, which this does not change.
+    std::setlocale(LC_NUMERIC, "C");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

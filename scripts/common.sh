@@ -58,3 +58,80 @@ start_xvfb() {
     done
     fail "could not start Xvfb."
 }
+
+# --- The hardening checks (README, "Checks"): scripts/test runs them all, scripts/check one.
+
+# clang with libFuzzer for the fuzz target; glibc's locale sources for the locale runs.
+HARDENING_PACKAGES=(clang libclang-rt-14-dev locales)
+# The suite runs again in these: a decimal comma with "." between thousands, and day-first dates.
+TEST_LOCALES=(de_DE.UTF-8 en_GB.UTF-8)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        command -v sudo >/dev/null || fail "$1 needs root; run as root or install sudo."
+        sudo "$@"
+    fi
+}
+
+# `locale -a` lists de_DE.UTF-8 as de_DE.utf8: compare in lower case without dashes.
+locale_key() { tr 'A-Z' 'a-z' | tr -d -- '-'; }
+have_locale() { locale -a 2>/dev/null | locale_key | grep -qxF "$(locale_key <<<"$1")"; }
+
+# Generates whichever of the given glibc locales (like de_DE.UTF-8) are missing.
+ensure_locales() {
+    local loc
+    for loc in "$@"; do
+        have_locale "$loc" && continue
+        say "Generating the locale $loc"
+        # localedef also exits non-zero for mere warnings, so success is judged by locale -a.
+        as_root localedef -i "${loc%%.*}" -f "${loc#*.}" "$loc" || true
+        have_locale "$loc" || fail "could not generate the locale $loc."
+    done
+}
+
+# The suite again with the program in each test locale, without rebuilding. The installed
+# program's checks (x11, package) do not depend on the locale and run once.
+test_in_locales() {
+    local dir=$1 loc
+    for loc in "${TEST_LOCALES[@]}"; do
+        say "Running the tests again in the $loc locale"
+        (cd "$dir" && LC_ALL=$loc ctest --output-on-failure -j "$JOBS" -LE 'x11|package') \
+            || fail "some tests failed in the $loc locale (see above)."
+    done
+}
+
+# Any report ends the program at once and so fails its test; leaks are reported at exit.
+SANITIZER_ENV=(
+    ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:print_stacktrace=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
+    UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+)
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer. Left out are
+# the soak, whose measure of the process's memory the sanitizers' own bookkeeping swamps,
+# and the checks of the installed program and package, which belong to the ordinary build.
+test_with_sanitizers() {
+    local dir=$1
+    build_into "$dir" -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_BENCHMARKS=OFF
+    say "Running the tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    (cd "$dir" && env "${SANITIZER_ENV[@]}" ctest --output-on-failure -j "$JOBS" -LE 'soak|x11|package') \
+        || fail "some tests failed under the sanitizers (see above)."
+}
+
+# Builds the fuzz target with clang and runs it for the given number of seconds from the
+# seed corpus in fuzz/; what it learns stays in the build directory's corpus.
+run_fuzzer() {
+    local dir=$1 seconds=$2
+    BUILD_TARGET=fuzz_preference build_into "$dir" -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_FUZZ=ON \
+        -DBUILD_TESTING=OFF -DVELMORA_BUILD_BENCHMARKS=OFF
+    mkdir -p "$dir/corpus" "$dir/findings"
+    say "Fuzzing the preference, number and date readings for $seconds seconds"
+    if ! "$dir/fuzz/fuzz_preference" -max_total_time="$seconds" -timeout=10 -max_len=8192 \
+        -dict="$ROOT/fuzz/preference.dict" -artifact_prefix="$dir/findings/" -print_final_stats=1 \
+        "$dir/corpus" "$ROOT/fuzz/corpus" >"$dir/fuzz.log" 2>&1; then
+        tail -n 40 "$dir/fuzz.log"
+        fail "the fuzzer found an input that breaks the model (above; saved in $dir/findings/)."
+    fi
+    grep -E '^(Done|stat::peak_rss_mb)' "$dir/fuzz.log" || true
+}
