@@ -65,11 +65,11 @@ const Text Paragraphs[] = {
     {"Label6(4)", {2760, 4920, 2535, 255}, "e-mail    info@velmora.example"},
 };
 
-QLabel *MakeLabel(QWidget *parent, const Text &spec, const QFont &font, Qt::Alignment alignment)
+QLabel *MakeLabel(QWidget *parent, const Text &entry, const QFont &font, Qt::Alignment alignment)
 {
-    auto *label = new QLabel(QString::fromLatin1(spec.text), parent);
-    label->setObjectName(QLatin1String(spec.name));
-    label->setGeometry(spec.geometry.pixels());
+    auto *label = new QLabel(QString::fromLatin1(entry.text), parent);
+    label->setObjectName(QLatin1String(entry.name));
+    label->setGeometry(entry.geometry.pixels());
     label->setFont(font);
     label->setAlignment(alignment);
     label->setWordWrap(true);

@@ -34,7 +34,7 @@ const char *const StartOverQuestion =
 constexpr int EnterKeyCode = 13;
 constexpr int MaxWaitForScreenMs = 1000;   // a window server slower than this gets no wait
 
-struct LabelSpec
+struct FixedLabel
 {
     const char *name;
     const char *text;
@@ -43,7 +43,7 @@ struct LabelSpec
 };
 
 // The fixed labels, other than the group names.
-const LabelSpec FixedLabels[] = {
+const FixedLabel FixedLabels[] = {
     {"Label4", "Map of Velmora", VornLayout::MapTitle, Qt::AlignHCenter | Qt::AlignTop},
     {"Label3", "Date:", VornLayout::DateLabel, Qt::AlignRight | Qt::AlignTop},
     {"Clab(0)", "Group", VornLayout::GroupHeading, Qt::AlignRight | Qt::AlignTop},
@@ -125,8 +125,8 @@ void Vorn::createControls()
     map_->setObjectName(QStringLiteral("Map"));
     map_->setGeometry(VornLayout::Map.pixels());
 
-    for (const LabelSpec &spec : FixedLabels)
-        makeLabel(QLatin1String(spec.name), QLatin1String(spec.text), spec.geometry, spec.alignment);
+    for (const FixedLabel &label : FixedLabels)
+        makeLabel(QLatin1String(label.name), QLatin1String(label.text), label.geometry, label.alignment);
 
     dayt_ = makeField(QStringLiteral("Dayt"), QStringLiteral("1/1/96"), VornLayout::Dayt, false);
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
