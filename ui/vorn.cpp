@@ -1,10 +1,10 @@
 #include "vorn.h"
 
+#include "appearance.h"
 #include "constants.h"
 #include "layout.h"
 #include "mapview.h"
 #include "moreinfo.h"
-#include "appearance.h"
 
 #include <QApplication>
 #include <QCloseEvent>
