@@ -62,7 +62,19 @@ start_xvfb() {
 # --- The hardening checks (README, "Checks"): scripts/test runs them all, scripts/check one.
 
 # clang with libFuzzer for the fuzz target; glibc's locale sources for the locale runs.
-HARDENING_PACKAGES=(clang libclang-rt-14-dev locales)
+HARDENING_PACKAGES=(clang locales)
+
+# libFuzzer's runtime for the installed clang: its own package on recent releases, part of
+# clang's common files on older ones.
+ensure_clang_runtime() {
+    local major package
+    major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+    [ -n "$major" ] || fail "could not tell which clang is installed."
+    package="libclang-rt-$major-dev"
+    if apt-cache policy "$package" 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+        ensure_packages "$package"
+    fi
+}
 # The suite runs again in these: a decimal comma with "." between thousands, and day-first dates.
 TEST_LOCALES=(de_DE.UTF-8 en_GB.UTF-8)
 
@@ -123,6 +135,7 @@ test_with_sanitizers() {
 # seed corpus in fuzz/; what it learns stays in the build directory's corpus.
 run_fuzzer() {
     local dir=$1 seconds=$2
+    ensure_clang_runtime
     BUILD_TARGET=fuzz_preference build_into "$dir" -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_FUZZ=ON \
         -DBUILD_TESTING=OFF -DVELMORA_BUILD_BENCHMARKS=OFF
     mkdir -p "$dir/corpus" "$dir/findings"
