@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as text, to the preference field and to the number and date
 // readings, in several locales, and aborts when an invariant breaks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "general.h"
 
 General::General(CityWindow &window, RandomSource &random, const QLocale &locale)

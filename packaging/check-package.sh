@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package, unpacks it into a scratch root and starts the program from
 # there: what `apt install ./velmora_*.deb` would give a user, without touching the system.
 # Usage: check-package.sh <build dir> <source dir> <version>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by scripts/run and scripts/test: say what is happening, install what is missing.
 
 say() { printf '\033[1m==> %s\033[0m\n' "$*"; }

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end check of the built program in a real X server of its own: the first city,
 # the map's colours and counts on screen, Pause and Continue, the information window, and
 # the program ending when its window is closed. A small window manager (openbox) delivers

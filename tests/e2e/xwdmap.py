@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads window dumps made by xwd and reports on the map area of Velmora's main window.
 
 Only the standard library is used, so that the end-to-end check needs nothing beyond
