@@ -7,14 +7,20 @@
 #include <QImage>
 
 #include <optional>
+#include <vector>
 
-// The city: one pixel per home, the pixel's colour is the resident's group. This
-// persistent image is the only record of who lives where; the Map control shows it.
+// The city: one home per cell of a 265 x 265 grid, each holding the group of its resident.
+// The picture of it, one pixel per home in the group's colour, is what the Map control
+// shows; every write goes to both, so the picture always shows exactly who lives where.
 class CityMap
 {
 public:
-    // Before the first city is built the image shows the window's own colour.
-    explicit CityMap(QRgb background);
+    // Whether the picture is painted along with every home (a window showing it) or drawn
+    // from the homes only when asked for (a run that is measured and seldom pictured).
+    enum class Picture { Kept, OnRequest };
+
+    // Before the first city is built the picture shows the window's own colour.
+    explicit CityMap(QRgb background, Picture picture = Picture::Kept);
 
     // The one mapping from a real coordinate to a column or row, used for both writing
     // and reading: rounded to the nearest whole number, or nullopt off the map. Rounding
@@ -30,15 +36,64 @@ public:
         return int(shifted);
     }
 
+    // A home's place in the grid. The grid has a ring of never-occupied places around it,
+    // so the eight neighbours of any home, at Home + NeighbourStep, can be read without a
+    // test for the edge and read as no group off the map.
+    using Home = int;
+    static constexpr int Stride = MapSize + 2;
+    static constexpr Home HomeOfCell(int column, int row) { return (row + 1) * Stride + column + 1; }
+    static std::optional<Home> HomeAt(float x, float y)
+    {
+        const auto column = CellOf(x);
+        const auto row = CellOf(y);
+        if (!column || !row)
+            return std::nullopt;
+        return HomeOfCell(*column, *row);
+    }
+    // The place one unit away in x and y: for every coordinate a generation draws, x + 1.0
+    // maps onto the next column (or off the map), so this is the home read at (x + dx, y + dy).
+    static constexpr int NeighbourStep(int dx, int dy) { return dy * Stride + dx; }
+
     // Paints the home at (x, y) in the group's colour, white for anything not a group.
     // A point off the map changes nothing.
-    void PlotResident(float x, float y, GroupIndex group);
+    void PlotResident(float x, float y, GroupIndex group)
+    {
+        if (const auto home = HomeAt(x, y))
+            PlotResidentIn(*home, group);
+    }
+    void PlotResidentIn(Home home, GroupIndex group)
+    {
+        const quint8 cell = group >= 1 && group <= GroupCount ? quint8(group) : quint8(NoGroup);
+        cells_[size_t(home)] = cell;
+        if (picture_ == Picture::Kept)
+            paint(home, cell);
+        else
+            imageStale_ = true;
+    }
 
-    // The group living at (x, y); 0 for an empty home, an unknown colour or a point off the map.
-    GroupIndex GroupAt(float x, float y) const;
+    // The group living at (x, y); 0 for an empty home, one never built, or a point off the map.
+    GroupIndex GroupAt(float x, float y) const
+    {
+        const auto home = HomeAt(x, y);
+        return home ? GroupIn(*home) : NoGroup;
+    }
+    GroupIndex GroupIn(Home home) const
+    {
+        const quint8 cell = cells_[size_t(home)];
+        return cell <= GroupCount ? GroupIndex(cell) : NoGroup;
+    }
 
-    const QImage &image() const { return image_; }
+    // The picture, 265 x 265 pixels in the group colours (white for an empty home).
+    const QImage &image() const;
 
 private:
-    QImage image_;
+    void paint(Home home, quint8 cell);
+
+    static constexpr quint8 Unbuilt = GroupCount + 1;   // shows the background colour
+
+    std::vector<quint8> cells_;
+    QRgb background_;
+    Picture picture_;
+    mutable QImage image_;
+    mutable bool imageStale_ = false;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "choosehome.h"
+#include "citymap.h"
 #include "citywindow.h"
 #include "datetext.h"
 #include "groups.h"
@@ -61,4 +62,8 @@ private:
     RandomSource &random_;
     NumberText numbers_;
     DateText dates_;
+    // Where each slot's (VacantX, VacantY) lies in the map, so it is mapped only once.
+    SlotTable<CityMap::Home> vacantHome_{};
+    QString lastDateText_;
+    QDate lastDate_;
 };

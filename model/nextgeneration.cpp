@@ -5,16 +5,12 @@
 
 namespace {
 
-struct Offset
-{
-    float dx;
-    float dy;
-};
-
 // The eight neighbours, in the order they are read: left, upper left, above, lower left,
-// below, right, lower right, upper right.
-constexpr Offset NeighbourOffsets[NeighbourReads] = {
-    {-1, 0}, {-1, -1}, {0, -1}, {-1, 1}, {0, 1}, {1, 0}, {1, 1}, {1, -1},
+// below, right, lower right, upper right; each one unit away from the vacated home.
+constexpr int NeighbourSteps[NeighbourReads] = {
+    CityMap::NeighbourStep(-1, 0), CityMap::NeighbourStep(-1, -1), CityMap::NeighbourStep(0, -1),
+    CityMap::NeighbourStep(-1, 1), CityMap::NeighbourStep(0, 1),   CityMap::NeighbourStep(1, 0),
+    CityMap::NeighbourStep(1, 1),  CityMap::NeighbourStep(1, -1),
 };
 
 } // namespace
@@ -30,13 +26,16 @@ void General::NextGeneration()
     for (SlotIndex i = 1; i <= MovesPerGeneration; ++i) {
         float x = 0;
         float y = 0;
+        CityMap::Home home = 0;
         GroupIndex g = NoGroup;
         // A draw that lands on a home vacated earlier in this generation is drawn again;
         // at most 191 of the 70,225 homes are empty, so this ends almost at once.
         for (;;) {
             x = random_.NextSingle() * DrawSpan;
             y = random_.NextSingle() * DrawSpan;
-            g = map.GroupAt(x, y);
+            // Draws in [0, 264) always land on the map.
+            home = CityMap::HomeAt(x, y).value_or(0);
+            g = map.GroupIn(home);
             if (i == 1 && g == NoGroup) {
                 // Between generations every home is occupied: the map is damaged.
                 window_.endAtOnce();
@@ -48,15 +47,18 @@ void General::NextGeneration()
         MoverGroup[i] = g;
         VacantX[i] = x;
         VacantY[i] = y;
-        map.PlotResident(x, y, NoGroup);
-        for (const Offset &o : NeighbourOffsets)
-            ++NeighbourCount(i, map.GroupAt(x + o.dx, y + o.dy));
+        vacantHome_[i] = home;
+        map.PlotResidentIn(home, NoGroup);
+        NeighbourCountTable::Census census{};
+        for (const int step : NeighbourSteps)
+            ++census[map.GroupIn(home + step)];
+        NeighbourCount.RecordCensus(i, census);
     }
 
     for (SlotIndex i = 1; i <= MovesPerGeneration; ++i) {
         const SlotIndex s = ChooseHome(MoverGroup[i], i, PrefEighths, NeighbourCount, HomeTaken);
         HomeTaken[s] = true;
-        map.PlotResident(VacantX[s], VacantY[s], MoverGroup[i]);
+        map.PlotResidentIn(vacantHome_[s], MoverGroup[i]);   // the home at (VacantX, VacantY)
     }
 }
 
@@ -71,6 +73,11 @@ QDate General::DateAfterGeneration(QDate today)
 
 void General::AdvanceDate()
 {
-    const QDate today = dates_.Read(window_.text(CityWindow::Field::Dayt));
-    window_.setText(CityWindow::Field::Dayt, 0, dates_.Write(DateAfterGeneration(today)));
+    // Reading a date text is slow; the text this step wrote last time reads back as the
+    // date it was written from, so that one is remembered.
+    const QString text = window_.text(CityWindow::Field::Dayt);
+    const QDate today = text == lastDateText_ ? lastDate_ : dates_.Read(text);
+    lastDate_ = DateAfterGeneration(today);
+    lastDateText_ = dates_.Write(lastDate_);
+    window_.setText(CityWindow::Field::Dayt, 0, lastDateText_);
 }

@@ -7,25 +7,34 @@
 #include <utility>
 
 RandomSource::RandomSource(TimeOfDay timeOfDay)
-    : timeOfDay_(std::move(timeOfDay))
+    : RandomSource([timeOfDay = std::move(timeOfDay)] { return SeedOf(timeOfDay()); }, 0)
+{
+}
+
+RandomSource::RandomSource(SeedSource seedSource, int)
+    : seedSource_(std::move(seedSource))
 {
     ReseedFromTimeOfDay();
 }
 
-float RandomSource::NextSingle()
+RandomSource RandomSource::WithSeed(quint32 seed)
 {
-    // The top 24 bits fill a float's mantissa exactly, so the result never rounds up to 1.
-    return FromStep(engine_() >> 8);
+    return RandomSource([seed] { return seed; }, 0);
 }
 
 void RandomSource::ReseedFromTimeOfDay()
 {
-    Seed(timeOfDay_());
+    engine_.seed(seedSource_());
 }
 
 void RandomSource::Seed(float seconds)
 {
-    engine_.seed(std::bit_cast<quint32>(seconds));
+    engine_.seed(SeedOf(seconds));
+}
+
+quint32 RandomSource::SeedOf(float seconds)
+{
+    return std::bit_cast<quint32>(seconds);
 }
 
 float RandomSource::SystemTimeOfDay()

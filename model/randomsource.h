@@ -17,12 +17,23 @@ public:
     using TimeOfDay = std::function<float()>;
 
     explicit RandomSource(TimeOfDay timeOfDay = SystemTimeOfDay);
+    // A source whose every reseeding uses this one seed: a recorded run, built again.
+    static RandomSource WithSeed(quint32 seed);
 
-    float NextSingle();
+    float NextSingle()
+    {
+        // The top 24 bits fill a float's mantissa exactly, so the result never rounds up to 1.
+        return FromStep(engine_() >> 8);
+    }
 
-    // Seeds from the time of day, so two cities started at different moments differ.
+    // Seeds from the time of day, so two cities started at different moments differ (or
+    // from the fixed seed of a recorded run).
     void ReseedFromTimeOfDay();
     void Seed(float seconds);
+
+    // The seed a time of day gives: the bits of the single-precision number of seconds.
+    // A recorded run with this seed builds the city a window built at that moment.
+    static quint32 SeedOf(float seconds);
 
     // The draw that the k-th of the Steps possible raw values gives.
     static float FromStep(quint32 k) { return float(k) * (1.0f / float(Steps)); }
@@ -30,6 +41,9 @@ public:
     static float SystemTimeOfDay();
 
 private:
-    TimeOfDay timeOfDay_;
+    using SeedSource = std::function<quint32()>;
+    explicit RandomSource(SeedSource seedSource, int);
+
+    SeedSource seedSource_;
     std::mt19937 engine_;
 };
