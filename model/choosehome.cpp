@@ -12,15 +12,10 @@ void NeighbourCountTable::forgetSets() const
 
 void NeighbourCountTable::drawAtLeast(GroupIndex group, int n) const
 {
-    // A word of flags at a time, in a loop the compiler can vectorise.
-    const SlotTable<qint16> &counts = counts_[group];
+    const CountSets &byCount = slotsByCount(group);
     SlotSet found;
-    for (SlotIndex first = 1; first <= MovesPerGeneration; first += SlotSet::WordBits) {
-        quint64 flags = 0;
-        for (int k = 0; k < SlotSet::WordBits && first + k <= MovesPerGeneration; ++k)
-            flags |= quint64(counts[first + k] >= n) << k;
-        found.insertWord(first, flags);
-    }
+    for (int count = std::clamp(n, 0, MaxNeighbourCount + 1); count <= MaxNeighbourCount; ++count)
+        found |= byCount[count];
     atLeast_[group] = found;
     atLeastOf_[group] = n;
 }
@@ -30,12 +25,9 @@ void NeighbourCountTable::drawByCount(GroupIndex group) const
     const SlotTable<qint16> &counts = counts_[group];
     CountSets &sets = byCount_[group];
     for (SlotIndex first = 1; first <= MovesPerGeneration; first += SlotSet::WordBits) {
-        // One more word for the counts outside 0 to 8.
-        std::array<quint64, MaxNeighbourCount + 2> flags{};
-        for (int k = 0; k < SlotSet::WordBits && first + k <= MovesPerGeneration; ++k) {
-            const unsigned count = unsigned(counts[first + k]);
-            flags[count <= unsigned(MaxNeighbourCount) ? count : MaxNeighbourCount + 1] |= quint64(1) << k;
-        }
+        std::array<quint64, MaxNeighbourCount + 1> flags{};
+        for (int k = 0; k < SlotSet::WordBits && first + k <= MovesPerGeneration; ++k)
+            flags[std::clamp(int(counts[first + k]), 0, MaxNeighbourCount)] |= quint64(1) << k;
         for (int n = 0; n <= MaxNeighbourCount; ++n)
             sets[n].setWord(first, flags[n]);
     }

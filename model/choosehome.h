@@ -48,8 +48,8 @@ public:
             drawAtLeast(group, n);
         return atLeast_[group];
     }
-    // The slots by their exact count of the group, 0 to 8; a count outside 0 to 8, which no
-    // census gives, is in none of them.
+    // The slots by their exact count of the group, 0 to 8. A count outside 0 to 8, which no
+    // census gives, is taken as the nearest of them, here and in home choice.
     using CountSets = std::array<SlotSet, MaxNeighbourCount + 1>;
     const CountSets &slotsByCount(GroupIndex group) const
     {
