@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "chart.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QImageWriter>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <QThread>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct PictureLayout
+{
+    int width;
+    int titleHeight;      // the band above the panels, when the chart has a title
+    int panelHeight;
+    int titlePointSize;
+};
+constexpr PictureLayout Picture = {1200, 56, 560, 16};
+
+struct LineLook
+{
+    qreal width;
+    qreal casingWidth;    // a dark line under a light one, so it stands out on white
+    QRgb casing;
+    qreal pointSize;      // a value with no neighbour to join is drawn as a dot
+};
+constexpr LineLook Lines = {2.5, 5.5, qRgb(40, 40, 40), 7.0};
+
+constexpr QRgb PlotBackground = qRgb(255, 255, 255);
+// Below this contrast with the background a line gets a casing: the least contrast WCAG 2.1
+// asks of graphics (yellow on white has 1.07, green 1.37, gray 3.9).
+constexpr double LeastLineContrast = 3.0;
+
+// The relative luminance of WCAG 2.1, from linearised sRGB.
+double Luminance(const QColor &colour)
+{
+    const auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+        + 0.0722 * linear(colour.blueF());
+}
+
+double Contrast(const QColor &a, const QColor &b)
+{
+    const auto [dark, light] = std::minmax(Luminance(a), Luminance(b));
+    return (light + 0.05) / (dark + 0.05);
+}
+
+std::optional<QString> Problem(const ChartData &chart)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return QStringLiteral("drawing a chart needs a QApplication, and there is none");
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        return QStringLiteral("a chart can only be drawn on the application's main thread");
+    if (chart.panels.empty())
+        return QStringLiteral("the chart has no panels");
+    if (chart.years.empty())
+        return QStringLiteral("the chart has no years to show");
+    if (!std::all_of(chart.years.begin(), chart.years.end(), [](double x) { return std::isfinite(x); }))
+        return QStringLiteral("the chart has a year that is not a number");
+    for (const ChartPanel &panel : chart.panels) {
+        if (!(std::isfinite(panel.yMin) && std::isfinite(panel.yMax) && panel.yMin < panel.yMax))
+            return QStringLiteral("the panel \"%1\" has no y range").arg(panel.title);
+    }
+    for (const ChartSeries &series : chart.series) {
+        if (series.panel < 0 || std::size_t(series.panel) >= chart.panels.size())
+            return QStringLiteral("the series \"%1\" belongs to no panel").arg(series.name);
+        if (series.values.size() != chart.years.size())
+            return QStringLiteral("the series \"%1\" has %2 values for %3 years")
+                .arg(series.name).arg(series.values.size()).arg(chart.years.size());
+        if (!series.colour.isValid())
+            return QStringLiteral("the series \"%1\" has no colour").arg(series.name);
+    }
+    return std::nullopt;
+}
+
+QLineSeries *AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const QString &name,
+                     bool inLegend)
+{
+    auto *line = new QLineSeries;
+    line->setName(name);
+    line->setPen(pen);
+    line->append(points);
+    if (points.size() == 1) {
+        line->setPointsVisible(true);
+        line->setMarkerSize(pen.widthF() + Lines.pointSize);
+    }
+    chart->addSeries(line);
+    for (QAbstractAxis *axis : chart->axes())
+        line->attachAxis(axis);
+    for (QLegendMarker *marker : chart->legend()->markers(line)) {
+        marker->setVisible(inLegend);
+        marker->setPen(QPen(QColor(Lines.casing)));
+    }
+    return line;
+}
+
+void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series)
+{
+    const bool cased = Contrast(series.colour, QColor(PlotBackground)) < LeastLineContrast;
+    const QPen pen(series.colour, Lines.width, series.style, Qt::RoundCap, Qt::RoundJoin);
+    const QPen casing(QColor(Lines.casing), Lines.casingWidth, Qt::SolidLine, Qt::RoundCap,
+                      Qt::RoundJoin);
+    const auto runs = PresentRuns(series.values);
+    if (runs.empty()) {
+        // Undefined throughout: still named in the legend, with nothing to draw.
+        AddLine(chart, {}, pen, series.name, true);
+        return;
+    }
+    bool first = true;
+    for (const auto &[begin, end] : runs) {
+        QList<QPointF> points;
+        for (int i = begin; i < end; ++i)
+            points.append({data.years[std::size_t(i)], *series.values[std::size_t(i)]});
+        if (cased)
+            AddLine(chart, points, casing, series.name, false);
+        AddLine(chart, points, pen, series.name, first);
+        first = false;
+    }
+}
+
+QChart *Panel(const ChartData &data, int index)
+{
+    const ChartPanel &panel = data.panels[std::size_t(index)];
+    auto *chart = new QChart;
+    chart->setTitle(panel.title);
+    chart->setBackgroundRoundness(0);
+    chart->setDropShadowEnabled(false);
+    chart->setPlotAreaBackgroundBrush(QColor(PlotBackground));
+    chart->setPlotAreaBackgroundVisible(true);
+    chart->legend()->setAlignment(Qt::AlignRight);
+
+    const auto [first, last] = std::minmax_element(data.years.begin(), data.years.end());
+    auto *x = new QValueAxis;
+    x->setTitleText(QStringLiteral("Years"));
+    // A single sample still needs a span to stand in.
+    x->setRange(*first, *last > *first ? *last : *first + 1.0);
+    x->setLabelFormat(QStringLiteral("%g"));
+    x->applyNiceNumbers();
+    auto *y = new QValueAxis;
+    y->setTitleText(panel.yTitle);
+    y->setRange(panel.yMin, panel.yMax);
+    y->setLabelFormat(QStringLiteral("%g"));
+    y->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+
+    for (const ChartSeries &series : data.series) {
+        if (series.panel == index)
+            AddSeries(chart, data, series);
+    }
+    return chart;
+}
+
+// The panels stacked under the title, in a scene of their own.
+class ChartScene
+{
+public:
+    explicit ChartScene(const ChartData &data)
+    {
+        const int top = data.title.isEmpty() ? 0 : Picture.titleHeight;
+        size_ = QSize(Picture.width, top + int(data.panels.size()) * Picture.panelHeight);
+        scene_.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size_)));
+        if (top > 0) {
+            auto *title = scene_.addSimpleText(data.title);
+            QFont font = title->font();
+            font.setPointSize(Picture.titlePointSize);
+            font.setBold(true);
+            title->setFont(font);
+            const QRectF bounds = title->boundingRect();
+            title->setPos((size_.width() - bounds.width()) / 2, (top - bounds.height()) / 2);
+        }
+        for (int i = 0; i < int(data.panels.size()); ++i) {
+            QChart *chart = Panel(data, i);
+            scene_.addItem(chart);
+            chart->setGeometry(0, top + i * Picture.panelHeight, size_.width(), Picture.panelHeight);
+        }
+        // The charts lay themselves out on a posted event; there is no event loop to wait for.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    }
+
+    QSize size() const { return size_; }
+
+    void render(QPainter *painter)
+    {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setRenderHint(QPainter::TextAntialiasing);
+        scene_.render(painter, QRectF(QPointF(0, 0), QSizeF(size_)), scene_.sceneRect());
+    }
+
+private:
+    QGraphicsScene scene_;
+    QSize size_;
+};
+
+} // namespace
+
+std::vector<std::pair<int, int>> PresentRuns(const std::vector<std::optional<double>> &values)
+{
+    std::vector<std::pair<int, int>> runs;
+    const int count = int(values.size());
+    int i = 0;
+    while (i < count) {
+        const auto present = [&](int k) { return values[std::size_t(k)] && std::isfinite(*values[std::size_t(k)]); };
+        if (!present(i)) {
+            ++i;
+            continue;
+        }
+        const int begin = i;
+        while (i < count && present(i))
+            ++i;
+        runs.emplace_back(begin, i);
+    }
+    return runs;
+}
+
+WriteError WriteChartPng(const ChartData &chart, const QString &fileName)
+{
+    if (const auto problem = Problem(chart))
+        return CannotWrite(fileName, *problem);
+    ChartScene scene(chart);
+    QImage image(scene.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    scene.render(&painter);
+    painter.end();
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return CannotWrite(fileName, file.errorString());
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image))
+        return CannotWrite(fileName, file.error() != QFileDevice::NoError ? file.errorString()
+                                                                          : writer.errorString());
+    if (!file.commit())
+        return CannotWrite(fileName, file.errorString());
+    return std::nullopt;
+}
+
+WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)
+{
+    if (const auto problem = Problem(chart))
+        return CannotWrite(fileName, *problem);
+    ChartScene scene(chart);
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return CannotWrite(fileName, file.errorString());
+    QSvgGenerator svg;
+    svg.setOutputDevice(&file);
+    svg.setSize(scene.size());
+    svg.setViewBox(QRect(QPoint(0, 0), scene.size()));
+    // Text was laid out at the resolution an image gets; the same here keeps it the same size.
+    svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
+    svg.setTitle(chart.title);
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return CannotWrite(fileName, QStringLiteral("the SVG could not be started"));
+    scene.render(&painter);
+    painter.end();
+    if (file.error() != QFileDevice::NoError || !file.commit())
+        return CannotWrite(fileName, file.errorString());
+    return std::nullopt;
+}
