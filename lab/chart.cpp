@@ -2,14 +2,16 @@
 #include "chart.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QChart>
+#include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QImageWriter>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QThread>
 #include <QValueAxis>
@@ -24,9 +26,26 @@ struct PictureLayout
     int width;
     int titleHeight;      // the band above the panels, when the chart has a title
     int panelHeight;
-    int titlePointSize;
 };
-constexpr PictureLayout Picture = {1200, 56, 560, 16};
+constexpr PictureLayout Picture = {1200, 56, 560};
+
+// Point sizes, larger than Qt Charts' own so that a picture shrunk into a page stays legible.
+struct TextSizes
+{
+    int title;
+    int panelTitle;
+    int axisTitle;
+    int label;            // tick labels and legend entries
+};
+constexpr TextSizes Text = {16, 13, 11, 10};
+
+QFont Font(int pointSize, bool bold = false)
+{
+    QFont font;
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    return font;
+}
 
 struct LineLook
 {
@@ -54,8 +73,9 @@ double Luminance(const QColor &colour)
 
 double Contrast(const QColor &a, const QColor &b)
 {
-    const auto [dark, light] = std::minmax(Luminance(a), Luminance(b));
-    return (light + 0.05) / (dark + 0.05);
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 std::optional<QString> Problem(const ChartData &chart)
@@ -102,6 +122,9 @@ QLineSeries *AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pe
         line->attachAxis(axis);
     for (QLegendMarker *marker : chart->legend()->markers(line)) {
         marker->setVisible(inLegend);
+        // A square with a dark rim shows even yellow; a dashed line needs its dashes shown.
+        marker->setShape(pen.style() == Qt::SolidLine ? QLegend::MarkerShapeRectangle
+                                                      : QLegend::MarkerShapeFromSeries);
         marker->setPen(QPen(QColor(Lines.casing)));
     }
     return line;
@@ -136,6 +159,8 @@ QChart *Panel(const ChartData &data, int index)
     const ChartPanel &panel = data.panels[std::size_t(index)];
     auto *chart = new QChart;
     chart->setTitle(panel.title);
+    chart->setTitleFont(Font(Text.panelTitle, true));
+    chart->legend()->setFont(Font(Text.label));
     chart->setBackgroundRoundness(0);
     chart->setDropShadowEnabled(false);
     chart->setPlotAreaBackgroundBrush(QColor(PlotBackground));
@@ -154,6 +179,10 @@ QChart *Panel(const ChartData &data, int index)
     y->setRange(panel.yMin, panel.yMax);
     y->setLabelFormat(QStringLiteral("%g"));
     y->applyNiceNumbers();
+    for (QValueAxis *axis : {x, y}) {
+        axis->setTitleFont(Font(Text.axisTitle, true));
+        axis->setLabelsFont(Font(Text.label));
+    }
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
@@ -174,20 +203,28 @@ public:
         size_ = QSize(Picture.width, top + int(data.panels.size()) * Picture.panelHeight);
         scene_.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size_)));
         if (top > 0) {
-            auto *title = scene_.addSimpleText(data.title);
-            QFont font = title->font();
-            font.setPointSize(Picture.titlePointSize);
-            font.setBold(true);
-            title->setFont(font);
+            auto *title = scene_.addSimpleText(data.title, Font(Text.title, true));
             const QRectF bounds = title->boundingRect();
             title->setPos((size_.width() - bounds.width()) / 2, (top - bounds.height()) / 2);
         }
+        std::vector<QChart *> charts;
         for (int i = 0; i < int(data.panels.size()); ++i) {
-            QChart *chart = Panel(data, i);
-            scene_.addItem(chart);
-            chart->setGeometry(0, top + i * Picture.panelHeight, size_.width(), Picture.panelHeight);
+            charts.push_back(Panel(data, i));
+            scene_.addItem(charts.back());
+            charts.back()->setGeometry(0, top + i * Picture.panelHeight, size_.width(),
+                                       Picture.panelHeight);
         }
         // The charts lay themselves out on a posted event; there is no event loop to wait for.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+        // The same years above one another: with legends of one width the plots line up.
+        qreal legendWidth = 0;
+        for (const QChart *chart : charts)
+            legendWidth = std::max(legendWidth, chart->legend()->size().width());
+        for (QChart *chart : charts) {
+            chart->legend()->setMinimumWidth(legendWidth);
+            chart->layout()->invalidate();
+        }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     }
 
@@ -237,16 +274,13 @@ WriteError WriteChartPng(const ChartData &chart, const QString &fileName)
     scene.render(&painter);
     painter.end();
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return CannotWrite(fileName, file.errorString());
-    QImageWriter writer(&file, "png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(image))
-        return CannotWrite(fileName, file.error() != QFileDevice::NoError ? file.errorString()
-                                                                          : writer.errorString());
-    if (!file.commit())
-        return CannotWrite(fileName, file.errorString());
-    return std::nullopt;
+        return CannotWrite(fileName, writer.errorString());
+    return SaveWhole(fileName, png);
 }
 
 WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)
@@ -255,11 +289,12 @@ WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)
         return CannotWrite(fileName, *problem);
     ChartScene scene(chart);
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return CannotWrite(fileName, file.errorString());
+    // The generator ignores failed writes, so it writes to memory and the file is written here.
+    QByteArray svgText;
+    QBuffer buffer(&svgText);
+    buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
-    svg.setOutputDevice(&file);
+    svg.setOutputDevice(&buffer);
     svg.setSize(scene.size());
     svg.setViewBox(QRect(QPoint(0, 0), scene.size()));
     // Text was laid out at the resolution an image gets; the same here keeps it the same size.
@@ -270,7 +305,5 @@ WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)
         return CannotWrite(fileName, QStringLiteral("the SVG could not be started"));
     scene.render(&painter);
     painter.end();
-    if (file.error() != QFileDevice::NoError || !file.commit())
-        return CannotWrite(fileName, file.errorString());
-    return std::nullopt;
+    return SaveWhole(fileName, svgText);
 }

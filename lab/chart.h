@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "writeerror.h"
+#include "savefile.h"
 
 #include <QColor>
 #include <QString>

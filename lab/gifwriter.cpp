@@ -4,6 +4,7 @@
 #include "constants.h"
 #include "mappalette.h"
 
+#include <QDir>
 #include <QSaveFile>
 
 #include <gif_lib.h>
@@ -26,10 +27,11 @@ constexpr int LongestFrameDelay = 65535; // the delay is a 16-bit field
 constexpr std::string_view LoopApplication = "NETSCAPE2.0";
 constexpr std::array<GifByteType, 3> LoopForever = {1, 0, 0};
 
-int WriteToFile(GifFileType *gif, const GifByteType *bytes, int count)
+// giflib writes into memory; each frame goes to the file whole, where a failure has a reason.
+int Collect(GifFileType *gif, const GifByteType *bytes, int count)
 {
-    auto *file = static_cast<QSaveFile *>(gif->UserData);
-    return int(file->write(reinterpret_cast<const char *>(bytes), count));
+    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(bytes), count);
+    return count;
 }
 
 } // namespace
@@ -63,13 +65,14 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
     frameDelay_ = frameDelay;
     frames_ = 0;
     failure_.clear();
+    pending_.clear();
     row_.assign(std::size_t(MapSize) * scale, NoGroup);
 
     file_ = std::make_unique<QSaveFile>(fileName);
-    if (!file_->open(QIODevice::WriteOnly))
+    if (!OpenForWriting(*file_))
         return fail(file_->errorString());
     int error = 0;
-    gif_.reset(EGifOpen(file_.get(), WriteToFile, &error));
+    gif_.reset(EGifOpen(&pending_, Collect, &error));
     if (!gif_)
         return fail(QString::fromLatin1(GifErrorString(error)));
     // Only GIF89a has frame delays and application extensions.
@@ -94,8 +97,8 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
                == GIF_ERROR
         || EGifPutExtensionBlock(gif_.get(), int(LoopForever.size()), LoopForever.data()) == GIF_ERROR
         || EGifPutExtensionTrailer(gif_.get()) == GIF_ERROR)
-        return fail(writeFailure(gif_->Error));
-    return std::nullopt;
+        return failInGif();
+    return writePending();
 }
 
 WriteError GifWriter::addFrame(const QImage &map)
@@ -120,18 +123,16 @@ WriteError GifWriter::addFrame(const QImage &map)
     if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(extensionLength), extension.data())
             == GIF_ERROR
         || EGifPutImageDesc(gif, 0, 0, side, side, false, nullptr) == GIF_ERROR)
-        return fail(writeFailure(gif->Error));
+        return failInGif();
     for (int y = 0; y < MapSize; ++y) {
         ScaledRow(*indices, y, scale_, row_.data());
         for (int copy = 0; copy < scale_; ++copy) {
             if (EGifPutLine(gif, row_.data(), side) == GIF_ERROR)
-                return fail(writeFailure(gif->Error));
+                return failInGif();
         }
     }
-    // Buffered bytes meet a full disk only when they leave the buffer: once a frame keeps
-    // the report close to its cause.
-    if (!file_->flush())
-        return fail(file_->errorString());
+    if (const auto error = writePending())
+        return error;
     ++frames_;
     return std::nullopt;
 }
@@ -144,10 +145,12 @@ WriteError GifWriter::finish()
         return QStringLiteral("cannot finish the animation: none is open");
     if (frames_ == 0)
         return fail(QStringLiteral("the animation has no frames"));
-    // Writes the trailer; a failure to write it is left in the file's state, seen at commit.
+    // Adds the trailer to pending_.
     int error = 0;
     if (EGifCloseFile(gif_.release(), &error) == GIF_ERROR)
-        return fail(writeFailure(error));
+        return fail(QString::fromLatin1(GifErrorString(error)));
+    if (const auto failure = writePending())
+        return failure;
     if (!file_->commit())
         return fail(file_->errorString());
     file_.reset();
@@ -161,11 +164,17 @@ WriteError GifWriter::fail(const QString &reason)
     return failure_;
 }
 
-QString GifWriter::writeFailure(int gifError) const
+WriteError GifWriter::failInGif()
 {
-    if (file_ && file_->error() != QFileDevice::NoError)
-        return file_->errorString();
-    return QString::fromLatin1(GifErrorString(gifError));
+    return fail(QString::fromLatin1(GifErrorString(gif_->Error)));
+}
+
+WriteError GifWriter::writePending()
+{
+    if (!WriteAll(*file_, pending_))
+        return fail(file_->errorString());
+    pending_.clear();
+    return std::nullopt;
 }
 
 void GifWriter::abandon()

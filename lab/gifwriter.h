@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "writeerror.h"
+#include "savefile.h"
 
 #include <QImage>
 #include <QString>
@@ -13,7 +13,7 @@ class QSaveFile;
 struct GifFileType;
 
 // An animated GIF of the city map, written frame by frame as the run goes, so that no
-// more than one frame is ever held. Lossless: one global palette of white and the five
+// more than one encoded frame is ever held. Lossless: one global palette of white and the five
 // group colours. It loops forever in browsers (the NETSCAPE2.0 extension). Nothing
 // appears under the file's name until finish() succeeds; a writer destroyed before that
 // leaves no file behind.
@@ -49,12 +49,14 @@ private:
     };
 
     WriteError fail(const QString &reason);
-    QString writeFailure(int gifError) const;
+    WriteError failInGif();
+    WriteError writePending();
     void abandon();
 
     QString fileName_;
     std::unique_ptr<QSaveFile> file_;
-    std::unique_ptr<GifFileType, GifCloser> gif_;   // writes into file_, so is closed first
+    QByteArray pending_;                            // what giflib wrote since the last frame
+    std::unique_ptr<GifFileType, GifCloser> gif_;   // writes into pending_, so is closed first
     std::vector<uchar> row_;
     int scale_ = 1;
     int frameDelay_ = DefaultFrameDelay;

@@ -4,8 +4,8 @@
 #include "constants.h"
 #include "mappalette.h"
 
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -36,14 +36,11 @@ WriteError WriteSnapshot(const QImage &map, const QString &fileName, int scale)
     if (!indices)
         return CannotWrite(fileName, reason);
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return CannotWrite(fileName, file.errorString());
-    QImageWriter writer(&file, "png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(IndexedPicture(*indices, scale)))
-        return CannotWrite(fileName, file.error() != QFileDevice::NoError ? file.errorString()
-                                                                          : writer.errorString());
-    if (!file.commit())
-        return CannotWrite(fileName, file.errorString());
-    return std::nullopt;
+        return CannotWrite(fileName, writer.errorString());
+    return SaveWhole(fileName, png);
 }
