@@ -52,9 +52,9 @@ struct LineLook
     qreal width;
     qreal casingWidth;    // a dark line under a light one, so it stands out on white
     QRgb casing;
-    qreal pointSize;      // a value with no neighbour to join is drawn as a dot
+    qreal pointSize;      // a value with no neighbour to join is a dot, its pen around it
 };
-constexpr LineLook Lines = {2.5, 5.5, qRgb(40, 40, 40), 7.0};
+constexpr LineLook Lines = {2.5, 5.5, qRgb(40, 40, 40), 5.0};
 
 constexpr QRgb PlotBackground = qRgb(255, 255, 255);
 // Below this contrast with the background a line gets a casing: the least contrast WCAG 2.1
@@ -106,8 +106,8 @@ std::optional<QString> Problem(const ChartData &chart)
     return std::nullopt;
 }
 
-QLineSeries *AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const QString &name,
-                     bool inLegend)
+void AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const QString &name,
+             bool inLegend)
 {
     auto *line = new QLineSeries;
     line->setName(name);
@@ -115,7 +115,7 @@ QLineSeries *AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pe
     line->append(points);
     if (points.size() == 1) {
         line->setPointsVisible(true);
-        line->setMarkerSize(pen.widthF() + Lines.pointSize);
+        line->setMarkerSize(Lines.pointSize);
     }
     chart->addSeries(line);
     for (QAbstractAxis *axis : chart->axes())
@@ -127,17 +127,22 @@ QLineSeries *AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pe
                                                       : QLegend::MarkerShapeFromSeries);
         marker->setPen(QPen(QColor(Lines.casing)));
     }
-    return line;
 }
 
-void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series)
+// Casings are drawn first, all of them, so that no casing crosses another series' line.
+enum class Layer { Casings, Lines };
+
+void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series, Layer layer)
 {
     const bool cased = Contrast(series.colour, QColor(PlotBackground)) < LeastLineContrast;
-    const QPen pen(series.colour, Lines.width, series.style, Qt::RoundCap, Qt::RoundJoin);
-    const QPen casing(QColor(Lines.casing), Lines.casingWidth, Qt::SolidLine, Qt::RoundCap,
-                      Qt::RoundJoin);
+    if (layer == Layer::Casings && !cased)
+        return;
+    const QPen pen = layer == Layer::Casings
+        ? QPen(QColor(Lines.casing), Lines.casingWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+        : QPen(series.colour, Lines.width, series.style, Qt::RoundCap, Qt::RoundJoin);
+    const bool named = layer == Layer::Lines;
     const auto runs = PresentRuns(series.values);
-    if (runs.empty()) {
+    if (runs.empty() && named) {
         // Undefined throughout: still named in the legend, with nothing to draw.
         AddLine(chart, {}, pen, series.name, true);
         return;
@@ -147,9 +152,7 @@ void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series)
         QList<QPointF> points;
         for (int i = begin; i < end; ++i)
             points.append({data.years[std::size_t(i)], *series.values[std::size_t(i)]});
-        if (cased)
-            AddLine(chart, points, casing, series.name, false);
-        AddLine(chart, points, pen, series.name, first);
+        AddLine(chart, points, pen, series.name, named && first);
         first = false;
     }
 }
@@ -186,9 +189,11 @@ QChart *Panel(const ChartData &data, int index)
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    for (const ChartSeries &series : data.series) {
-        if (series.panel == index)
-            AddSeries(chart, data, series);
+    for (const Layer layer : {Layer::Casings, Layer::Lines}) {
+        for (const ChartSeries &series : data.series) {
+            if (series.panel == index)
+                AddSeries(chart, data, series, layer);
+        }
     }
     return chart;
 }

@@ -10,6 +10,7 @@
 #include <gif_lib.h>
 
 #include <array>
+#include <string_view>
 
 namespace {
 
