@@ -8,7 +8,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages needed to build the program and its tests.
-BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2)
+BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2
+                # velmora-lab's pictures: the animated map, and the chart as PNG and SVG; Qt
+                # Charts' CMake files need Qt OpenGL's, which its package does not pull in
+                libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
 
 ensure_packages() {
     local missing=() pkg
