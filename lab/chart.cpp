@@ -21,6 +21,19 @@
 
 namespace {
 
+// About this many intervals along the x axis, each 1, 2 or 5 times a power of ten.
+constexpr double TargetTicks = 5;
+double RoundStep(double rough)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough)
+            return factor * power;
+    }
+    return 10.0 * power;
+}
+
+
 struct PictureLayout
 {
     int width;
@@ -174,9 +187,13 @@ QChart *Panel(const ChartData &data, int index)
     auto *x = new QValueAxis;
     x->setTitleText(QStringLiteral("Years"));
     // A single sample still needs a span to stand in.
-    x->setRange(*first, *last > *first ? *last : *first + 1.0);
+    const double span = *last > *first ? *last - *first : 1.0;
+    x->setRange(*first, *first + span);
     x->setLabelFormat(QStringLiteral("%g"));
-    x->applyNiceNumbers();
+    // Ticks at round numbers of years, without stretching the axis past the last sample.
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0.0);
+    x->setTickInterval(RoundStep(span / TargetTicks));
     auto *y = new QValueAxis;
     y->setTitleText(panel.yTitle);
     y->setRange(panel.yMin, panel.yMax);

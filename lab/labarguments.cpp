@@ -1,0 +1,382 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "labarguments.h"
+
+#include "numbertext.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString AcceptedPreference = QStringLiteral(
+    "a fraction from 0 to 1 such as .5, or a percentage above 1 such as 50 or 50%");
+const QString AcceptedPreferences = QStringLiteral(
+    "five preferences for Blue, Red, Green, Gray and Yellow, separated by commas, e.g. 50%,50%,50%,50%,50%");
+const QString DefaultPreference = QStringLiteral(".5");   // the window's own start text
+constexpr quint32 MaxSeed = 0xffffffffu;
+
+double MaxYears()
+{
+    return double(RunLimits::MaxGenerations) * 8 / RunLimits::DaysPerYear;
+}
+
+// The options of `run`, and the output options `rerun` shares with it.
+struct Options
+{
+    QCommandLineOption seed{QStringLiteral("seed"), QString(), QStringLiteral("N")};
+    QCommandLineOption prefs{QStringLiteral("prefs"), QString(), QStringLiteral("P,P,P,P,P")};
+    QCommandLineOption set{QStringLiteral("set"), QString(), QStringLiteral("GEN:P,P,P,P,P")};
+    QCommandLineOption years{QStringLiteral("years"), QString(), QStringLiteral("Y")};
+    QCommandLineOption generations{QStringLiteral("generations"), QString(), QStringLiteral("N")};
+    QCommandLineOption every{QStringLiteral("every"), QString(), QStringLiteral("K")};
+    QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption snapshots{QStringLiteral("snapshots"), QString(), QStringLiteral("K")};
+    QCommandLineOption scale{QStringLiteral("scale"), QString(), QStringLiteral("S")};
+    QCommandLineOption gif{QStringLiteral("gif")};
+    QCommandLineOption gifEvery{QStringLiteral("gif-every"), QString(), QStringLiteral("K")};
+    QCommandLineOption chart{QStringLiteral("chart")};
+    QCommandLineOption quiet{QStringLiteral("quiet")};
+    QCommandLineOption help{QStringLiteral("help")};
+};
+
+UsageError Bad(const QString &option, const QString &value, const QString &accepted)
+{
+    return {QStringLiteral("--%1 '%2': %3").arg(option, value, accepted)};
+}
+
+// A whole number in [low, high], decimal digits only.
+std::optional<qint64> WholeNumber(const QString &text, qint64 low, qint64 high)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const qint64 value = text.toLongLong();
+    if (value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<QStringList> FivePreferences(const QString &list, QString *problem)
+{
+    const QStringList texts = list.split(u',');
+    if (texts.size() != GroupCount) {
+        *problem = QStringLiteral("%1 given; expected %2").arg(texts.size()).arg(AcceptedPreferences);
+        return std::nullopt;
+    }
+    for (const QString &text : texts) {
+        if (const auto why = PreferenceProblem(text)) {
+            *problem = QStringLiteral("'%1' %2").arg(text, *why);
+            return std::nullopt;
+        }
+    }
+    return texts;
+}
+
+std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, const Options &o, RunSpec &spec)
+{
+    spec.outDir = parser.value(o.out);
+    if (parser.isSet(o.out) && spec.outDir.isEmpty())
+        return Bad(QStringLiteral("out"), spec.outDir, QStringLiteral("give a folder"));
+    if (parser.isSet(o.snapshots)) {
+        const auto k = WholeNumber(parser.value(o.snapshots), 1, RunLimits::MaxGenerations);
+        if (!k)
+            return Bad(QStringLiteral("snapshots"), parser.value(o.snapshots),
+                       QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
+        spec.snapshotEvery = int(*k);
+    }
+    if (parser.isSet(o.scale)) {
+        const auto s = WholeNumber(parser.value(o.scale), 1, RunLimits::MaxScale);
+        if (!s)
+            return Bad(QStringLiteral("scale"), parser.value(o.scale),
+                       QStringLiteral("give a whole number of pixels per home from 1 to %1").arg(RunLimits::MaxScale));
+        spec.scale = int(*s);
+    }
+    if (parser.isSet(o.gif))
+        spec.gif = true;
+    if (parser.isSet(o.gifEvery)) {
+        const auto k = WholeNumber(parser.value(o.gifEvery), 1, RunLimits::MaxGenerations);
+        if (!k)
+            return Bad(QStringLiteral("gif-every"), parser.value(o.gifEvery),
+                       QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
+        spec.gif = true;
+        spec.gifEvery = int(*k);
+    }
+    if (spec.gif && spec.gifEvery == 0)
+        spec.gifEvery = spec.every;
+    if (parser.isSet(o.chart))
+        spec.chart = true;
+    if (spec.outDir.isEmpty() && (spec.snapshotEvery > 0 || spec.gif || spec.chart))
+        return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
+    if (!spec.outDir.isEmpty()) {
+        if (const auto problem = FolderProblem(spec.outDir))
+            return Bad(QStringLiteral("out"), spec.outDir, *problem);
+    }
+    return std::nullopt;
+}
+
+std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quint32 pickedSeed)
+{
+    Options o;
+    QCommandLineParser parser;
+    parser.addOptions({o.seed, o.prefs, o.set, o.years, o.generations, o.every, o.out, o.snapshots,
+                       o.scale, o.gif, o.gifEvery, o.chart, o.quiet, o.help});
+    if (!parser.parse(QStringList{QStringLiteral("velmora-lab run")} + arguments))
+        return UsageError{parser.errorText()};
+    Invocation run;
+    if (parser.isSet(o.help)) {
+        run.text = RunHelp();
+        return run;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError{QStringLiteral("'%1': run takes options only (see velmora-lab run --help)")
+                              .arg(parser.positionalArguments().first())};
+    run.command = Invocation::Command::Run;
+    run.quiet = parser.isSet(o.quiet);
+    RunSpec &spec = run.spec;
+
+    if (parser.isSet(o.seed)) {
+        const auto seed = WholeNumber(parser.value(o.seed), 0, MaxSeed);
+        if (!seed)
+            return Bad(QStringLiteral("seed"), parser.value(o.seed),
+                       QStringLiteral("give a whole number from 0 to %1").arg(MaxSeed));
+        spec.seed = quint32(*seed);
+    } else {
+        spec.seed = pickedSeed;
+        spec.seedPicked = true;
+    }
+
+    spec.prefs = QStringList(GroupCount, DefaultPreference);
+    if (parser.isSet(o.prefs)) {
+        QString problem;
+        const auto prefs = FivePreferences(parser.value(o.prefs), &problem);
+        if (!prefs)
+            return Bad(QStringLiteral("prefs"), parser.value(o.prefs), problem);
+        spec.prefs = *prefs;
+    }
+
+    if (parser.isSet(o.years) && parser.isSet(o.generations))
+        return UsageError{QStringLiteral("--years and --generations both give the length of the run: give one")};
+    spec.generations = GenerationsForYears(RunLimits::DefaultYears);
+    if (parser.isSet(o.years)) {
+        bool ok = false;
+        const double years = parser.value(o.years).toDouble(&ok);
+        if (!ok || !std::isfinite(years) || years < 0 || years > MaxYears())
+            return Bad(QStringLiteral("years"), parser.value(o.years),
+                       QStringLiteral("give a number of years from 0 to %1 (the calendar ends on 31 December 9999)")
+                           .arg(std::floor(MaxYears() * 10) / 10));
+        spec.generations = GenerationsForYears(years);
+    } else if (parser.isSet(o.generations)) {
+        const auto n = WholeNumber(parser.value(o.generations), 0, RunLimits::MaxGenerations);
+        if (!n)
+            return Bad(QStringLiteral("generations"), parser.value(o.generations),
+                       QStringLiteral("give a whole number from 0 to %1 (the calendar ends on 31 December 9999)")
+                           .arg(RunLimits::MaxGenerations));
+        spec.generations = *n;
+    }
+
+    spec.every = RunLimits::DefaultEvery;
+    if (parser.isSet(o.every)) {
+        const auto k = WholeNumber(parser.value(o.every), 1, RunLimits::MaxGenerations);
+        if (!k)
+            return Bad(QStringLiteral("every"), parser.value(o.every),
+                       QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
+        spec.every = int(*k);
+    }
+
+    for (const QString &value : parser.values(o.set)) {
+        const qsizetype colon = value.indexOf(u':');
+        const auto generation = WholeNumber(value.left(colon), 1, std::max<qint64>(spec.generations, 1));
+        if (colon < 0 || !generation || spec.generations == 0)
+            return Bad(QStringLiteral("set"), value,
+                       QStringLiteral("give GEN:P,P,P,P,P with GEN a generation from 1 to %1, the run's last")
+                           .arg(spec.generations));
+        QString problem;
+        const auto prefs = FivePreferences(value.mid(colon + 1), &problem);
+        if (!prefs)
+            return Bad(QStringLiteral("set"), value, problem);
+        spec.changes.push_back({*generation, *prefs});
+    }
+    // Changes for the same generation are typed in the order they were given.
+    std::stable_sort(spec.changes.begin(), spec.changes.end(),
+                     [](const PreferenceChange &a, const PreferenceChange &b) { return a.generation < b.generation; });
+
+    if (auto error = ReadOutputOptions(parser, o, spec))
+        return *error;
+    return run;
+}
+
+std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
+{
+    Options o;
+    QCommandLineParser parser;
+    parser.addOptions({o.out, o.quiet, o.help});
+    if (!parser.parse(QStringList{QStringLiteral("velmora-lab rerun")} + arguments))
+        return UsageError{parser.errorText()};
+    Invocation rerun;
+    if (parser.isSet(o.help)) {
+        rerun.text = RerunHelp();
+        return rerun;
+    }
+    if (parser.positionalArguments().size() != 1)
+        return UsageError{QStringLiteral("rerun takes one run.json file (see velmora-lab rerun --help)")};
+    rerun.command = Invocation::Command::Rerun;
+    rerun.quiet = parser.isSet(o.quiet);
+    rerun.runFile = parser.positionalArguments().first();
+
+    QFile file(rerun.runFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return UsageError{QStringLiteral("'%1': cannot read it (%2)").arg(rerun.runFile, file.errorString())};
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(1 << 20), &parseError);
+    const QJsonObject run = document.object();
+    if (document.isNull() || run[QLatin1String("program")].toString() != QLatin1String("velmora-lab")
+        || run[QLatin1String("format")].toInt() != 1)
+        return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab").arg(rerun.runFile)};
+    QString reason;
+    const auto spec = RunSpec::fromJson(run[QLatin1String("parameters")].toObject(), &reason);
+    if (!spec)
+        return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab (%2)").arg(rerun.runFile, reason)};
+    rerun.spec = *spec;
+    QStringList allPrefs = spec->prefs;
+    for (const PreferenceChange &change : spec->changes)
+        allPrefs += change.texts;
+    for (const QString &text : allPrefs) {
+        if (const auto why = PreferenceProblem(text))
+            return UsageError{QStringLiteral("'%1': preference '%2' %3").arg(rerun.runFile, text, *why)};
+    }
+    // Where the files go is the rerun's own choice; what they are is the run's.
+    rerun.spec.outDir.clear();
+    if (auto error = ReadOutputOptions(parser, o, rerun.spec))
+        return *error;
+    return rerun;
+}
+
+} // namespace
+
+std::optional<QString> PreferenceProblem(const QString &text)
+{
+    // The window reads the leading number and ignores the rest; blanks are skipped.
+    static const QRegularExpression leadingNumber(QStringLiteral("^[ \\t\\r\\n]*([+-]?)[ \\t\\r\\n]*(\\d|\\.[ \\t\\r\\n]*\\d)"));
+    const auto match = leadingNumber.match(text);
+    if (!match.hasMatch())
+        return QStringLiteral("has no number in it: give %1").arg(AcceptedPreference);
+    if (match.captured(1) == QLatin1String("-") && NumberText::ReadLeadingNumber(text) < 0)
+        return QStringLiteral("is negative: give %1").arg(AcceptedPreference);
+    return std::nullopt;
+}
+
+std::optional<QString> FolderProblem(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("is a file, not a folder");
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("cannot create the folder");
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".velmora-lab-XXXXXX")));
+    if (!probe.open())
+        return QStringLiteral("cannot write in the folder (%1)").arg(probe.errorString());
+    return std::nullopt;
+}
+
+std::variant<Invocation, UsageError> ParseArguments(const QStringList &arguments, quint32 pickedSeed)
+{
+    const QString first = arguments.value(0);
+    if (arguments.isEmpty() || first == QLatin1String("--help") || first == QLatin1String("-h")
+        || first == QLatin1String("help")) {
+        Invocation help;
+        help.text = GeneralHelp();
+        return help;
+    }
+    if (first == QLatin1String("--version")) {
+        Invocation version;
+        version.command = Invocation::Command::Version;
+        return version;
+    }
+    if (first == QLatin1String("run"))
+        return ParseRun(arguments.mid(1), pickedSeed);
+    if (first == QLatin1String("rerun"))
+        return ParseRerun(arguments.mid(1));
+    return UsageError{QStringLiteral("'%1' is not a command: give run or rerun (see velmora-lab --help)").arg(first)};
+}
+
+QString GeneralHelp()
+{
+    return QStringLiteral(
+        "Usage: velmora-lab COMMAND [OPTION]...\n"
+        "Runs the Velmora city model without a window, from a recorded seed, and measures\n"
+        "how segregated the city becomes.\n"
+        "\n"
+        "Commands:\n"
+        "  run      run the model and write its measures (velmora-lab run --help)\n"
+        "  rerun    run again what a run.json records (velmora-lab rerun --help)\n"
+        "\n"
+        "  --help     show this help and exit\n"
+        "  --version  show the version and exit\n"
+        "\n"
+        "Examples:\n"
+        "  velmora-lab run --seed 7 --prefs 50%,50%,50%,50%,50% --years 10 --every 46 --out run7\n"
+        "  velmora-lab run --seed 7 --years 60 --set 2283:0,0,0,0,0 --out relax --gif --chart\n"
+        "  velmora-lab rerun run7/run.json --out run7-again\n"
+        "\n"
+        "Exit status: 0 when done, 1 when writing failed or the run was interrupted (130 for\n"
+        "Ctrl+C), 2 for a bad command line.\n");
+}
+
+QString RunHelp()
+{
+    return QStringLiteral(
+        "Usage: velmora-lab run [OPTION]...\n"
+        "Builds a city from a seed, runs its generations and measures it every K generations\n"
+        "and at the end. Without --out it prints the final measures as a table.\n"
+        "\n"
+        "  --seed N          seed the random source with N, a whole number from 0 to 4294967295;\n"
+        "                    without it a seed is picked, printed and recorded\n"
+        "  --prefs P,P,P,P,P the preferences of Blue, Red, Green, Gray and Yellow (default .5 each)\n"
+        "  --set GEN:P,P,P,P,P  type these preferences before generation GEN (1 is the first);\n"
+        "                    may be given several times\n"
+        "  --years Y         run until Y years (of 365.25 days) have passed (default 10), or\n"
+        "  --generations N   run N generations of eight days (46 are about a year)\n"
+        "  --every K         measure every K generations (default 46), and at the end\n"
+        "  --out DIR         write measures.csv and run.json into DIR (created if missing)\n"
+        "  --snapshots K     also a PNG of the map every K generations (map-GGGGGG.png)\n"
+        "  --scale S         pixels per home in the snapshots and the animation, 1 to 16 (default 1)\n"
+        "  --gif             also an animated map.gif, a frame every --every generations, or\n"
+        "  --gif-every K     a frame every K generations\n"
+        "  --chart           also chart.png and chart.svg of the measures over the years\n"
+        "  --quiet           no progress bar (there is none when standard error is not a terminal)\n"
+        "  --help            show this help and exit\n"
+        "\n"
+        "A preference is read as the window reads a typed one: \"50%\", \".5\" and \"50\" all mean\n"
+        "half the neighbours (four eighths); a number above 1 is a percentage, so \"4\" means 4 %\n"
+        "(nothing), and \"1\" means all eight. It is rounded to the nearest eighth; it must begin\n"
+        "with a number that is not negative. Numbers are read with \".\" as the decimal point.\n"
+        "\n"
+        "Examples:\n"
+        "  velmora-lab run --seed 7 --prefs 50%,50%,50%,50%,50% --years 10 --every 46 --out run7\n"
+        "  velmora-lab run --seed 7 --prefs 0,0,0,0,75% --years 20         # one group only\n"
+        "  velmora-lab run --seed 7 --years 60 --set 2283:0,0,0,0,0 --out relax --gif --chart\n"
+        "  velmora-lab run --seed 7 --years 5 --every 1 --snapshots 46 --scale 2 --out steps\n"
+        "\n"
+        "The columns of measures.csv are described in docs/measures.md.\n");
+}
+
+QString RerunHelp()
+{
+    return QStringLiteral(
+        "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--quiet]\n"
+        "Runs again the run that RUN.JSON records: the same seed, preferences, changes, length\n"
+        "and outputs. Its measures.csv is the same, byte for byte. Without --out it prints the\n"
+        "final measures as a table (a run with pictures needs --out).\n"
+        "\n"
+        "Example:\n"
+        "  velmora-lab rerun run7/run.json --out run7-again\n");
+}

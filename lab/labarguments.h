@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "runspec.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+// What the command line asks for, read and checked in full before any work is done.
+struct Invocation
+{
+    enum class Command { Help, Version, Run, Rerun };
+    Command command = Command::Help;
+    QString text;          // for Help: the text to print
+    RunSpec spec;          // for Run and Rerun
+    QString runFile;       // for Rerun: the run.json it came from
+    bool quiet = false;    // no progress bar
+};
+
+// A bad command line: one line naming the argument and the form it takes.
+struct UsageError
+{
+    QString message;
+};
+
+// `arguments` without the program's name. A run without --seed gets `pickedSeed`.
+std::variant<Invocation, UsageError> ParseArguments(const QStringList &arguments, quint32 pickedSeed);
+
+// Why a typed preference is not one the Lab takes, or nullopt. It is read as the window
+// reads it, but must begin with a number that is not negative.
+std::optional<QString> PreferenceProblem(const QString &text);
+
+// Why the output folder cannot be used, or nullopt; creates it when it is missing.
+std::optional<QString> FolderProblem(const QString &folder);
+
+QString GeneralHelp();
+QString RunHelp();
+QString RerunHelp();

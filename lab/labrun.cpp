@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "labrun.h"
+
+#include "groupgrid.h"
+
+Sample TakeSample(const HeadlessCity &city, qint64 generation)
+{
+    Sample sample;
+    sample.generation = generation;
+    sample.date = city.date();
+    sample.years = YearsOfGeneration(generation);
+    sample.prefEighths = city.general().PrefEighths;
+    sample.measures = Measure(GroupGrid::FromCityMap(city.map()), sample.prefEighths);
+    return sample;
+}
+
+LabRun::LabRun(const RunSpec &spec)
+    : spec_(spec)
+    , city_(spec.seed)
+{
+}
+
+void LabRun::Type(const QStringList &texts)
+{
+    for (GroupIndex g = 1; g <= GroupCount && g <= texts.size(); ++g)
+        city_.TypePreference(g, texts[g - 1]);
+}
+
+LabRun::End LabRun::Execute(const Visit &visit, const std::atomic<bool> *stop)
+{
+    auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+
+    // Construction reads the preference fields itself, as after a user typed them.
+    for (GroupIndex g = 1; g <= GroupCount && g <= spec_.prefs.size(); ++g)
+        city_.setText(CityWindow::Field::Pref, g, spec_.prefs[g - 1]);
+    city_.general().BuildCity();
+    if (!visit(0, city_))
+        return End::Refused;
+
+    auto change = spec_.changes.cbegin();
+    for (qint64 g = 1; g <= spec_.generations; ++g) {
+        if (stopped())
+            return End::Stopped;
+        for (; change != spec_.changes.cend() && change->generation <= g; ++change)
+            Type(change->texts);
+        city_.general().NextGeneration();
+        if (city_.damaged())
+            return End::Damaged;
+        if (!visit(g, city_))
+            return End::Refused;
+    }
+    return End::Finished;
+}

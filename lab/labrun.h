@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "citymeasures.h"
+#include "headlesscity.h"
+#include "runspec.h"
+
+#include <QDate>
+
+#include <atomic>
+#include <functional>
+
+// The measures of the city at one generation, with what was in force then.
+struct Sample
+{
+    qint64 generation = 0;
+    QDate date;
+    double years = 0;
+    GroupTable<qint16> prefEighths{};   // the preferences that governed this generation
+    CityMeasures measures;
+};
+
+Sample TakeSample(const HeadlessCity &city, qint64 generation);
+
+// One run of the model as a spec describes it: the preferences typed, the city built with
+// the seed, then every generation in turn, with the preference changes typed in before the
+// generations they name. It owns no file; what happens at each generation is the caller's.
+class LabRun
+{
+public:
+    explicit LabRun(const RunSpec &spec);
+
+    enum class End { Finished, Stopped, Refused, Damaged };
+
+    // Called after the city is built (generation 0) and after every generation; returning
+    // false ends the run (Refused). `stop` is looked at between generations (Stopped).
+    using Visit = std::function<bool(qint64 generation, const HeadlessCity &city)>;
+    End Execute(const Visit &visit, const std::atomic<bool> *stop = nullptr);
+
+    const HeadlessCity &city() const { return city_; }
+
+private:
+    void Type(const QStringList &texts);
+
+    RunSpec spec_;
+    HeadlessCity city_;
+};

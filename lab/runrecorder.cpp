@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "runrecorder.h"
+
+#include "chart.h"
+#include "measurestable.h"
+#include "snapshot.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// Rows are gathered and written a block at a time, each write checked.
+constexpr qsizetype CsvBlock = 1 << 16;
+
+// A snapshot's name carries its generation with enough digits for the whole calendar, so
+// the files sort in the order of the run.
+constexpr int GenerationDigits = 6;
+
+QColor GroupColour(GroupIndex g)
+{
+    return QColor::fromRgb(ColourOf(g));
+}
+
+} // namespace
+
+RunRecorder::RunRecorder(const RunSpec &spec, const QStringList &commandLine)
+    : spec_(spec)
+    , commandLine_(commandLine)
+    , started_(QDateTime::currentDateTimeUtc())
+{
+}
+
+QString RunRecorder::path(const QString &name) const
+{
+    return QDir(spec_.outDir).filePath(name);
+}
+
+QString RunRecorder::SnapshotName(qint64 generation)
+{
+    return QStringLiteral("map-%1.png").arg(generation, GenerationDigits, 10, QLatin1Char('0'));
+}
+
+WriteError RunRecorder::Begin()
+{
+    csv_ = std::make_unique<QSaveFile>(path(QLatin1String(MeasuresFile)));
+    if (!OpenForWriting(*csv_))
+        return CannotWrite(csv_->fileName(), csv_->errorString());
+    csvPending_ = MeasuresTable::HeaderLine();
+    if (spec_.gif) {
+        if (auto error = gif_.open(path(QLatin1String(GifFile)), spec_.scale))
+            return error;
+    }
+    return std::nullopt;
+}
+
+WriteError RunRecorder::flushCsv()
+{
+    if (!WriteAll(*csv_, csvPending_))
+        return CannotWrite(csv_->fileName(), csv_->errorString());
+    csvPending_.clear();
+    return std::nullopt;
+}
+
+WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
+{
+    if (spec_.measuredAt(generation)) {
+        samples_.push_back(TakeSample(city, generation));
+        csvPending_ += MeasuresTable::Line(samples_.back());
+        if (csvPending_.size() >= CsvBlock) {
+            if (auto error = flushCsv())
+                return error;
+        }
+    }
+    if (spec_.snapshotAt(generation)) {
+        const QString name = SnapshotName(generation);
+        if (auto error = WriteSnapshot(city.map().image(), path(name), spec_.scale))
+            return error;
+        written_ << name;
+    }
+    if (spec_.frameAt(generation)) {
+        if (auto error = gif_.addFrame(city.map().image()))
+            return error;
+    }
+    return std::nullopt;
+}
+
+WriteError RunRecorder::Finish()
+{
+    if (auto error = flushCsv())
+        return error;
+    if (!csv_->commit())
+        return CannotWrite(csv_->fileName(), csv_->errorString());
+    written_.prepend(QLatin1String(MeasuresFile));
+    if (spec_.gif) {
+        if (auto error = gif_.finish())
+            return error;
+        written_ << QLatin1String(GifFile);
+    }
+    if (spec_.chart) {
+        if (auto error = writeChart())
+            return error;
+        written_ << QLatin1String(ChartPngFile) << QLatin1String(ChartSvgFile);
+    }
+    return writeRunJson();
+}
+
+WriteError RunRecorder::writeChart() const
+{
+    ChartData chart;
+    chart.title = QStringLiteral("Velmora, seed %1").arg(spec_.seed);
+    chart.panels = {{QStringLiteral("Same-group share of neighbours"), QStringLiteral("Share (0 to 1)"), 0.0, 1.0},
+                    {QStringLiteral("City-wide segregation indices"), QStringLiteral("Index (0 to 1)"), 0.0, 1.0}};
+    auto series = [&](const QString &name, QColor colour, int panel, auto value) {
+        ChartSeries line{name, colour, panel, {}, Qt::SolidLine};
+        for (const Sample &sample : samples_)
+            line.values.push_back(value(sample.measures));
+        chart.series.push_back(std::move(line));
+    };
+    for (const Sample &sample : samples_)
+        chart.years.push_back(sample.years);
+
+    series(QStringLiteral("All residents"), Qt::black, 0, [](const CityMeasures &m) { return m.sameShareAll; });
+    for (GroupIndex g = 1; g <= GroupCount; ++g)
+        series(GroupName(g), GroupColour(g), 0, [g](const CityMeasures &m) { return m.sameShare[g]; });
+
+    // Colours apart from the groups' own, so no index is read as a group.
+    series(QStringLiteral("Dissimilarity D"), QColor(0x6a, 0x3d, 0x9a), 1, [](const CityMeasures &m) { return m.dissimilarity; });
+    series(QStringLiteral("Theil H"), QColor(0xe6, 0x7e, 0x22), 1, [](const CityMeasures &m) { return m.theilH; });
+    const QColor spatial[] = {QColor(0x00, 0x7a, 0x7a), QColor(0xb0, 0x30, 0x60), QColor(0x8c, 0x5a, 0x2b)};
+    for (size_t i = 0; i < SpatialRadii.size(); ++i)
+        series(QStringLiteral("Spatial H, radius %1").arg(SpatialRadii[i]), spatial[i], 1,
+               [i](const CityMeasures &m) { return m.spatialH[i]; });
+    series(QStringLiteral("Interface density"), Qt::black, 1, [](const CityMeasures &m) { return m.interfaceDensity; });
+    chart.series.back().style = Qt::DashLine;
+
+    if (auto error = WriteChartPng(chart, path(QLatin1String(ChartPngFile))))
+        return error;
+    return WriteChartSvg(chart, path(QLatin1String(ChartSvgFile)));
+}
+
+WriteError RunRecorder::writeRunJson() const
+{
+    QJsonArray arguments;
+    for (const QString &argument : commandLine_)
+        arguments.append(argument);
+    QJsonArray files;
+    for (const QString &file : written_)
+        files.append(file);
+    const QJsonObject run{
+        {QStringLiteral("program"), QStringLiteral("velmora-lab")},
+        {QStringLiteral("format"), 1},
+        {QStringLiteral("version"), QCoreApplication::applicationVersion()},
+        {QStringLiteral("command_line"), arguments},
+        {QStringLiteral("started"), started_.toString(Qt::ISODateWithMs)},
+        {QStringLiteral("finished"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("seed"), double(spec_.seed)},
+        {QStringLiteral("generations_run"), double(spec_.generations)},
+        {QStringLiteral("first_date"), samples_.empty() ? QString() : samples_.front().date.toString(Qt::ISODate)},
+        {QStringLiteral("last_date"), samples_.empty() ? QString() : samples_.back().date.toString(Qt::ISODate)},
+        {QStringLiteral("rows"), double(samples_.size())},
+        {QStringLiteral("files"), files},
+        {QStringLiteral("parameters"), spec_.toJson()},
+    };
+    return SaveWhole(path(QLatin1String(RunFile)), QJsonDocument(run).toJson(QJsonDocument::Indented));
+}

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "runspec.h"
+
+#include "constants.h"
+
+#include <QJsonArray>
+
+#include <cmath>
+
+namespace {
+
+// Names of the fields of run.json's "parameters"; one spelling for writing and reading.
+namespace Key {
+const QLatin1String Seed("seed");
+const QLatin1String SeedPicked("seed_picked");
+const QLatin1String Prefs("prefs");
+const QLatin1String Changes("set");
+const QLatin1String Generation("generation");
+const QLatin1String Generations("generations");
+const QLatin1String Every("every");
+const QLatin1String Snapshots("snapshots");
+const QLatin1String Scale("scale");
+const QLatin1String Gif("gif");
+const QLatin1String GifEvery("gif_every");
+const QLatin1String Chart("chart");
+} // namespace Key
+
+QJsonArray TextArray(const QStringList &texts)
+{
+    QJsonArray array;
+    for (const QString &text : texts)
+        array.append(text);
+    return array;
+}
+
+std::optional<QStringList> FivePreferences(const QJsonValue &value)
+{
+    const QJsonArray array = value.toArray();
+    if (!value.isArray() || array.size() != GroupCount)
+        return std::nullopt;
+    QStringList texts;
+    for (const QJsonValue &text : array) {
+        if (!text.isString())
+            return std::nullopt;
+        texts << text.toString();
+    }
+    return texts;
+}
+
+// A whole number within [low, high], as JSON holds it (a double).
+std::optional<qint64> WholeNumber(const QJsonValue &value, qint64 low, qint64 high)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double d = value.toDouble();
+    if (!(d >= double(low) && d <= double(high)) || d != std::floor(d))
+        return std::nullopt;
+    return qint64(d);
+}
+
+} // namespace
+
+qint64 GenerationsForYears(double years)
+{
+    return qint64(std::ceil(years * RunLimits::DaysPerYear / DaysPerGeneration - 1e-9));
+}
+
+double YearsOfGeneration(qint64 generation)
+{
+    return double(generation) * DaysPerGeneration / RunLimits::DaysPerYear;
+}
+
+QJsonObject RunSpec::toJson() const
+{
+    QJsonArray changeList;
+    for (const PreferenceChange &change : changes)
+        changeList.append(QJsonObject{{Key::Generation, double(change.generation)},
+                                      {Key::Prefs, TextArray(change.texts)}});
+    return {
+        {Key::Seed, double(seed)},
+        {Key::SeedPicked, seedPicked},
+        {Key::Prefs, TextArray(prefs)},
+        {Key::Changes, changeList},
+        {Key::Generations, double(generations)},
+        {Key::Every, every},
+        {Key::Snapshots, snapshotEvery},
+        {Key::Scale, scale},
+        {Key::Gif, gif},
+        {Key::GifEvery, gifEvery},
+        {Key::Chart, chart},
+    };
+}
+
+std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *reason)
+{
+    auto fail = [&](const QString &what) {
+        *reason = what;
+        return std::nullopt;
+    };
+    RunSpec spec;
+    const auto seed = WholeNumber(object[Key::Seed], 0, 0xffffffffLL);
+    if (!seed)
+        return fail(QStringLiteral("\"seed\" is not a 32-bit unsigned integer"));
+    spec.seed = quint32(*seed);
+    spec.seedPicked = object[Key::SeedPicked].toBool();
+    const auto prefs = FivePreferences(object[Key::Prefs]);
+    if (!prefs)
+        return fail(QStringLiteral("\"prefs\" is not a list of five texts"));
+    spec.prefs = *prefs;
+    const auto generations = WholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
+    if (!generations)
+        return fail(QStringLiteral("\"generations\" is not a whole number from 0 to %1").arg(RunLimits::MaxGenerations));
+    spec.generations = *generations;
+    if (!object[Key::Changes].isArray())
+        return fail(QStringLiteral("\"set\" is not a list"));
+    for (const QJsonValue &value : object[Key::Changes].toArray()) {
+        const QJsonObject change = value.toObject();
+        const auto generation = WholeNumber(change[Key::Generation], 1, spec.generations);
+        const auto texts = FivePreferences(change[Key::Prefs]);
+        if (!generation || !texts)
+            return fail(QStringLiteral("an entry of \"set\" is not a generation from 1 to %1 with five texts")
+                            .arg(spec.generations));
+        spec.changes.push_back({*generation, *texts});
+    }
+    const auto every = WholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
+    const auto snapshots = WholeNumber(object[Key::Snapshots], 0, RunLimits::MaxGenerations);
+    const auto scale = WholeNumber(object[Key::Scale], 1, RunLimits::MaxScale);
+    const auto gifEvery = WholeNumber(object[Key::GifEvery], 0, RunLimits::MaxGenerations);
+    if (!every || !snapshots || !scale || !gifEvery || !object[Key::Gif].isBool() || !object[Key::Chart].isBool())
+        return fail(QStringLiteral("\"every\", \"snapshots\", \"scale\", \"gif\", \"gif_every\" or \"chart\" is missing or out of range"));
+    spec.every = int(*every);
+    spec.snapshotEvery = int(*snapshots);
+    spec.scale = int(*scale);
+    spec.gif = object[Key::Gif].toBool();
+    spec.gifEvery = int(*gifEvery);
+    if (spec.gif && spec.gifEvery < 1)
+        return fail(QStringLiteral("\"gif_every\" must be at least 1 when \"gif\" is true"));
+    spec.chart = object[Key::Chart].toBool();
+    return spec;
+}
