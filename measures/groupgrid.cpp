@@ -16,9 +16,10 @@ GroupGrid::GroupGrid(int width, int height)
 GroupGrid GroupGrid::FromCityMap(const CityMap &map)
 {
     GroupGrid grid(MapSize, MapSize);
+    quint8 *cell = grid.cells_.data();
     for (int y = 0; y < MapSize; ++y) {
         for (int x = 0; x < MapSize; ++x)
-            grid.set(x, y, map.GroupAt(float(x), float(y)));
+            *cell++ = quint8(map.GroupOfCell(x, y));
     }
     return grid;
 }

@@ -50,10 +50,15 @@ void General::BuildCity()
 }
 
 // The counts are kept only as the field texts, so each one is read back and rewritten.
+// Reading a number text is slow; the text written last reads back as the count it was
+// written from, so that one is remembered.
 void General::IncrementCount(GroupIndex group)
 {
-    const double count = numbers_.ReadNumber(window_.text(Field::Kount, group)).value_or(0.0);
-    window_.setText(Field::Kount, group, numbers_.FormatCount(count + 1.0));
+    const QString text = window_.text(Field::Kount, group);
+    CountText &last = lastCountText_[group];
+    const double count = text == last.text ? last.count : numbers_.ReadNumber(text).value_or(0.0);
+    last = {numbers_.FormatCount(count + 1.0), count + 1.0};
+    window_.setText(Field::Kount, group, last.text);
 }
 
 void General::ShowRowTotals()

@@ -77,6 +77,13 @@ public:
         const auto home = HomeAt(x, y);
         return home ? GroupIn(*home) : NoGroup;
     }
+    // The group at a whole-number column and row of the map (0 to 264), for reading it whole.
+    GroupIndex GroupOfCell(int column, int row) const
+    {
+        if (column < 0 || column >= MapSize || row < 0 || row >= MapSize)
+            return NoGroup;
+        return GroupIn(HomeOfCell(column, row));
+    }
     GroupIndex GroupIn(Home home) const
     {
         const quint8 cell = cells_[size_t(home)];

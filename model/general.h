@@ -66,4 +66,10 @@ private:
     SlotTable<CityMap::Home> vacantHome_{};
     QString lastDateText_;
     QDate lastDate_;
+    struct CountText
+    {
+        QString text;
+        double count = 0;
+    };
+    GroupTable<CountText> lastCountText_{};
 };
