@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// velmora-lab as a user meets it: what it says and how it ends, for good and bad command lines.
+class TestLabCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void badArguments_data();
+    void badArguments();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void tableWithoutFolderAndNoProgressOnAPipe();
+    void rerunGivesTheSameCsv();
+    void interruptLeavesNoFile();
+    void fullDiskFailsWithStatusOne();
+
+private:
+    struct Result
+    {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+    static Result Lab(const QStringList &arguments)
+    {
+        QProcess lab;
+        lab.start(QStringLiteral(VELMORA_LAB), arguments);
+        lab.closeWriteChannel();
+        if (!lab.waitForFinished(120000))
+            lab.kill();
+        return {lab.exitStatus() == QProcess::NormalExit ? lab.exitCode() : -1,
+                QString::fromUtf8(lab.readAllStandardOutput()), QString::fromUtf8(lab.readAllStandardError())};
+    }
+    QTemporaryDir work_;
+};
+
+void TestLabCli::initTestCase()
+{
+    QVERIFY(work_.isValid());
+    QFile notOurs(work_.filePath(QStringLiteral("other.json")));
+    QVERIFY(notOurs.open(QIODevice::WriteOnly));
+    notOurs.write(R"({"program": "something-else", "format": 1})");
+    QFile file(work_.filePath(QStringLiteral("a-file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+void TestLabCli::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");   // part of the one line that names the argument
+    const QString file = work_.filePath(QStringLiteral("a-file"));
+    auto row = [](const char *name, QStringList arguments, const char *message) {
+        QTest::newRow(name) << arguments << QString::fromLatin1(message);
+    };
+    row("no such command", {"walk"}, "'walk' is not a command");
+    row("unknown option", {"run", "--colour", "red"}, "Unknown option 'colour'");
+    row("option without its value", {"run", "--seed"}, "Missing value after '--seed'");
+    row("seed not a number", {"run", "--seed", "seven"}, "--seed 'seven': give a whole number from 0 to 4294967295");
+    row("seed negative", {"run", "--seed", "-1"}, "--seed '-1'");
+    row("seed over 32 bits", {"run", "--seed", "4294967296"}, "--seed '4294967296'");
+    row("seed with a fraction", {"run", "--seed", "7.5"}, "--seed '7.5'");
+    row("four preferences", {"run", "--prefs", "1,2,3,4"}, "4 given; expected five preferences");
+    row("a preference with no number", {"run", "--prefs", "50%,abc,50%,50%,50%"}, "'abc' has no number in it");
+    row("an empty preference", {"run", "--prefs", "50%,,50%,50%,50%"}, "'' has no number in it");
+    row("a negative preference", {"run", "--prefs", "50%,-5,50%,50%,50%"}, "'-5' is negative");
+    row("negative years", {"run", "--years", "-3"}, "--years '-3': give a number of years from 0 to");
+    row("absurd years", {"run", "--years", "1e12"}, "--years '1e12'");
+    row("years not a number", {"run", "--years", "nan"}, "--years 'nan'");
+    row("too many generations", {"run", "--generations", "365015"}, "--generations '365015'");
+    row("years and generations", {"run", "--years", "1", "--generations", "5"}, "give one");
+    row("every 0", {"run", "--every", "0"}, "--every '0': give a number of generations from 1");
+    row("set past the end", {"run", "--years", "40", "--set", "2283:0,0,0,0,0"}, "--set '2283:0,0,0,0,0': give GEN:P,P,P,P,P with GEN a generation from 1 to 1827");
+    row("set without a generation", {"run", "--set", "0,0,0,0,0"}, "--set '0,0,0,0,0'");
+    row("set with four", {"run", "--set", "5:0,0,0,0"}, "4 given");
+    row("scale 0", {"run", "--scale", "0"}, "--scale '0'");
+    row("pictures without a folder", {"run", "--gif"}, "give the folder with --out DIR");
+    row("folder is a file", {"run", "--out", file}, "is a file, not a folder");
+    row("folder cannot be made", {"run", "--out", file + "/inside"}, "cannot create the folder");
+    row("stray argument", {"run", "extra"}, "'extra': run takes options only");
+    row("rerun without a file", {"rerun"}, "rerun takes one run.json file");
+    row("rerun of a missing file", {"rerun", "/nonexistent/run.json"}, "cannot read it");
+    row("rerun of another program's file", {"rerun", work_.filePath(QStringLiteral("other.json"))}, "not a run.json written by velmora-lab");
+    row("rerun of a non-JSON file", {"rerun", file}, "not a run.json written by velmora-lab");
+}
+
+void TestLabCli::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const Result result = Lab(arguments);
+    QCOMPARE(result.status, 2);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY(result.err.startsWith(QLatin1String("velmora-lab: ")));
+    QVERIFY(result.out.isEmpty());
+}
+
+void TestLabCli::helpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("--help") << QStringList{"--help"} << "velmora-lab run --seed 7";
+    QTest::newRow("no arguments") << QStringList{} << "Usage: velmora-lab COMMAND";
+    QTest::newRow("run --help") << QStringList{"run", "--help"} << "\"4\" means 4 %";
+    QTest::newRow("rerun --help") << QStringList{"rerun", "--help"} << "byte for byte";
+    QTest::newRow("--version") << QStringList{"--version"} << "velmora-lab 1.";
+}
+
+void TestLabCli::helpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const Result result = Lab(arguments);
+    QCOMPARE(result.status, 0);
+    QVERIFY2(result.out.contains(expected), qPrintable(result.out));
+    QVERIFY(result.err.isEmpty());
+}
+
+void TestLabCli::tableWithoutFolderAndNoProgressOnAPipe()
+{
+    const Result result = Lab({"run", "--generations", "20", "--every", "5"});
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.out.contains(QLatin1String("same-group share")));
+    QVERIFY(result.out.contains(QLatin1String("dissimilarity D")));
+    // The seed it picked, so that the run can be repeated; no progress bar on a pipe.
+    QVERIFY(result.err.contains(QLatin1String("picked the seed")));
+    QVERIFY(!result.err.contains(u'\r'));
+}
+
+void TestLabCli::rerunGivesTheSameCsv()
+{
+    const QString first = work_.filePath(QStringLiteral("first"));
+    const QString again = work_.filePath(QStringLiteral("again"));
+    QCOMPARE(Lab({"run", "--seed", "7", "--prefs", "50%,.5,50,37.5%,1", "--generations", "120", "--every", "9",
+                  "--set", "50:0,0,0,0,0", "--out", first, "--quiet"}).status, 0);
+    QCOMPARE(Lab({"rerun", first + "/run.json", "--out", again, "--quiet"}).status, 0);
+    QFile a(first + "/measures.csv");
+    QFile b(again + "/measures.csv");
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray bytes = a.readAll();
+    QCOMPARE(bytes.count('\n'), 1 + 15);   // header, generations 0, 9, ..., 117 and 120
+    QCOMPARE(b.readAll(), bytes);
+}
+
+void TestLabCli::interruptLeavesNoFile()
+{
+    const QString folder = work_.filePath(QStringLiteral("interrupted"));
+    QProcess lab;
+    lab.start(QStringLiteral(VELMORA_LAB), {"run", "--generations", "365014", "--every", "1", "--out", folder});
+    QVERIFY(lab.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(folder).exists(), 10000);
+    QTest::qWait(300);   // well into the run
+    ::kill(pid_t(lab.processId()), SIGINT);
+    QVERIFY(lab.waitForFinished(5000));
+    QCOMPARE(lab.exitCode(), 128 + SIGINT);
+    QVERIFY(QString::fromUtf8(lab.readAllStandardError()).contains(QLatin1String("interrupted")));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Needs a small file system of its own, which only root can mount.
+void TestLabCli::fullDiskFailsWithStatusOne()
+{
+    const QString folder = work_.filePath(QStringLiteral("small"));
+    QVERIFY(QDir().mkpath(folder));
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+        QSKIP("cannot mount a small tmpfs here (not root?)");
+    const Result result = Lab({"run", "--seed", "3", "--generations", "2000", "--every", "1", "--out", folder});
+    const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    QProcess::execute(QStringLiteral("umount"), {folder});
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(QLatin1String("No space left")), qPrintable(result.err));
+    QCOMPARE(left, QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestLabCli)
+#include "tst_labcli.moc"
