@@ -221,8 +221,15 @@ void Vorn::setText(Field which, int index, const QString &text)
 
 void Vorn::setControlVisible(Control which, bool visible)
 {
-    if (QWidget *widget = control(which))
-        widget->setVisible(visible);
+    QWidget *widget = control(which);
+    if (!widget)
+        return;
+    widget->setVisible(visible);
+    // Qt asks for the first paint of a widget it shows with a posted event, which waits
+    // while a city is built; and a repaint of the window leaves out a child that fills
+    // its own background, like the notice, unless that child is due for painting itself.
+    if (visible)
+        widget->update();
 }
 
 void Vorn::giveFocus(Control which)
