@@ -159,17 +159,44 @@ void Vorn::createControls()
     pleaseWait_->setFrameStyle(QFrame::Box | QFrame::Plain);
     pleaseWait_->setLineWidth(1);
     pleaseWait_->setAutoFillBackground(true);
-    QPalette notice = pleaseWait_->palette();
-    notice.setColor(QPalette::Window, notice.color(QPalette::Base));
-    notice.setColor(QPalette::WindowText, notice.color(QPalette::Text));
-    pleaseWait_->setPalette(notice);
     pleaseWait_->raise();
+    applyColours();
 
     // Tab goes through the buttons, the preferences and the map, and wraps around.
     QWidget *focusOrder[] = {pauseIt_, continueIt_, startOver_, displayMore_, pref_[1], pref_[2],
                              pref_[3], pref_[4], pref_[5], map_};
     for (size_t i = 0; i + 1 < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i], focusOrder[i + 1]);
+}
+
+// Taken from the window's palette, and again whenever that changes, so that they stay
+// legible in a dark theme too.
+void Vorn::applyColours()
+{
+    const QPalette window = palette();
+    QPalette notice;
+    notice.setColor(QPalette::Window, window.color(QPalette::Base));
+    notice.setColor(QPalette::WindowText, window.color(QPalette::Text));
+    pleaseWait_->setPalette(notice);
+
+    // The outputs are disabled, and a disabled field's text is drawn faint; but they hold
+    // the results, so they take the labels' text colour. Their background stays the
+    // disabled one, which sets them apart from the preference fields.
+    QPalette output;
+    output.setColor(QPalette::Disabled, QPalette::Text, window.color(QPalette::Active, QPalette::WindowText));
+    for (QLineEdit *edit : {dayt_, population_})
+        edit->setPalette(output);
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        kount_[g]->setPalette(output);
+        prop_[g]->setPalette(output);
+    }
+}
+
+void Vorn::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 QLineEdit *Vorn::field(Field which, int index) const
