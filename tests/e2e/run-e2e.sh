@@ -166,9 +166,21 @@ info_shown() {
 click "$main_window" "${DisplayMoreAt[@]}"
 wait_for 10 info_shown || fail "no \"$InfoTitle\" window appeared on Display More Information"
 xwininfo -id "$info_window" | grep -q 'Width: 604' || fail "the information window is not 604 pixels wide"
+# A dialog of the main window, centred over it.
+transient_for=$(xprop -id "$info_window" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')
+[ -n "$transient_for" ] && (( transient_for == main_window )) \
+    || fail "the information window is not transient for the main window ($transient_for)"
+centre_of() {   # the centre of window $1's client area on the screen
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x + int(w / 2), y + int(h / 2)}'
+}
+read -r main_x main_y < <(centre_of "$main_window")
+read -r info_x info_y < <(centre_of "$info_window")
+(( ${main_x} - ${info_x} <= 1 && ${info_x} - ${main_x} <= 1 && ${main_y} - ${info_y} <= 1 && ${info_y} - ${main_y} <= 1 )) \
+    || fail "the information window is centred on $info_x,$info_y, the main window on $main_x,$main_y"
 sleep 0.3
 xwd -silent -id "$info_window" -out "$out/info.xwd" && keep "$out/info.xwd" info
-step "information window $info_window shown"
+step "information window $info_window shown, a dialog of the main window centred over it"
 click "$info_window" "${CloseAt[@]}"
 wait_for 10 bash -c '! xwininfo -id "$0" 2>/dev/null | grep -q IsViewable' "$info_window" \
     || fail "the information window stayed on the screen after Close"
