@@ -36,6 +36,8 @@ private slots:
     void outputsAreLegible_data();
     void outputsAreLegible();
     void tabOrderWrapsAround();
+    void mapShowsItsFocus_data();
+    void mapShowsItsFocus();
     void enterPressesOnlyTheFocusedButton();
     void startUpBuildsTheFirstCity();
     void enterAppliesThePreference();
@@ -323,6 +325,47 @@ void TestVorn::tabOrderWrapsAround()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
     }
+}
+
+void TestVorn::mapShowsItsFocus_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::newRow("Fusion") << "Fusion";
+    QTest::newRow("Windows") << "Windows";
+}
+
+// Tabbing onto the map marks its border, and only its border: the 265 x 265 drawing area
+// shows the city's image alone, with the focus or without.
+void TestVorn::mapShowsItsFocus()
+{
+    QFETCH(QString, style);
+    if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
+        QSKIP("this Qt has no such style");
+    const QString oldStyle = QApplication::style()->name();
+    const auto restore = qScopeGuard([&] { QApplication::setStyle(oldStyle); });
+    QApplication::setStyle(style);
+    Vorn v;
+    v.setTimerInterval(0);
+    for (int i = 0; i < MapSize; ++i)   // a pattern that the focus mark must not touch
+        v.map().PlotResident(float(i), float((i * 7) % MapSize), 1 + i % GroupCount);
+    showActive(v);
+    auto *map = static_cast<QFrame *>(child(v, "Map"));
+    const QRect area = map->contentsRect();
+    QCOMPARE(area.size(), QSize(MapSize, MapSize));
+    auto drawn = [map] { return map->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+
+    child(v, "Pref(5)")->setFocus();
+    QTest::keyClick(child(v, "Pref(5)"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), map);
+    const QImage focused = drawn();
+    QTest::keyClick(map, Qt::Key_Tab);
+    QVERIFY(!map->hasFocus());
+    const QImage unfocused = drawn();
+
+    const QImage city = v.map().image().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(focused.copy(area), city);
+    QCOMPARE(unfocused.copy(area), city);
+    QVERIFY2(focused != unfocused, "the focus does not show on the map");
 }
 
 // Enter in a field presses no window-wide default button; on a button it presses that one.
