@@ -7,8 +7,10 @@ fail() { printf '\033[1;31mError: %s\033[0m\n' "$*" >&2; exit 1; }
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-# Debian packages needed to build the program and its tests.
-BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2)
+# Debian packages needed to build the program and its tests (python3-debian reads the
+# package's copyright file in the package test).
+BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2
+    python3-debian)
 
 ensure_packages() {
     local missing=() pkg
