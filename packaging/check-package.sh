@@ -61,6 +61,7 @@ root=$scratch/root
 dpkg -x "$deb" "$root"
 expected="./usr/bin/velmora
 ./usr/share/applications/$app_id.desktop
+./usr/share/doc/velmora/copyright
 ./usr/share/icons/hicolor/256x256/apps/$app_id.png
 ./usr/share/icons/hicolor/32x32/apps/$app_id.png
 ./usr/share/metainfo/$app_id.metainfo.xml"
@@ -96,6 +97,10 @@ grep -q '<binary>velmora</binary>' "$metainfo" || fail "the metainfo does not pr
 shot_size=$(file -b "$source/docs/screenshot.png" | sed -n 's/.*, \([0-9]*\) x \([0-9]*\),.*/width="\1" height="\2"/p')
 [ -n "$shot_size" ] && grep -q "<image type=\"source\" $shot_size>[^<]*/screenshot.png</image>" "$metainfo" \
     || fail "the metainfo's screenshot is not docs/screenshot.png ($shot_size)"
+
+echo "Checking the licence"
+/usr/bin/python3 "$source/packaging/check-licence.py" "$root" "$source" "$version" \
+    || fail "the package's licence statements do not agree (above)"
 
 # An X server of our own, so that no other test's window can pass for this one's.
 echo "Starting the unpacked program under Xvfb"

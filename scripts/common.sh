@@ -7,8 +7,10 @@ fail() { printf '\033[1;31mError: %s\033[0m\n' "$*" >&2; exit 1; }
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-# Debian packages needed to build the program and its tests.
+# Debian packages needed to build the program and its tests (python3-debian reads the
+# package's copyright file in the package test).
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2
+                python3-debian
                 # velmora-lab's pictures: the animated map, and the chart as PNG and SVG; Qt
                 # Charts' CMake files need Qt OpenGL's, which its package does not pull in
                 libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
@@ -45,12 +47,15 @@ build_into() {
         || fail "the build failed (errors above)."
 }
 
-# Starts an X server of our own on a free display; sets DISPLAY and XVFB_PID.
+# Starts an X server of our own on a free display; sets DISPLAY and XVFB_PID. It runs in a
+# session of its own, out of reach of the terminal's Ctrl+C, on which an X server ends at
+# once; whoever started it stops it. (A script's background command is no process group
+# leader, so setsid runs Xvfb itself, under the same process id.)
 start_xvfb() {
     local n
     for n in $(seq 90 140); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+        setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         local i
         for i in $(seq 50); do
@@ -61,6 +66,39 @@ start_xvfb() {
         kill "$XVFB_PID" 2>/dev/null
     done
     fail "could not start Xvfb."
+}
+
+# Runs the program in an X server of its own and saves a screenshot of its window every five
+# seconds, until the program ends or Ctrl+C stops it.
+run_under_xvfb() {
+    local program=$1 shot=$2 window
+    start_xvfb
+    trap stop_under_xvfb EXIT
+    "$program" &
+    APP_PID=$!
+    # Ctrl+C reaches neither the program nor its X server (start_xvfb): this shell stops them.
+    trap 'stop_under_xvfb; exit 130' INT
+    trap 'stop_under_xvfb; exit 143' TERM
+    say "Saving a screenshot of the window to $shot every 5 seconds; press Ctrl+C to stop."
+    while kill -0 "$APP_PID" 2>/dev/null; do
+        sleep 5
+        window=$(xwininfo -root -tree 2>/dev/null | awk '/"Velmora: Ethnic Group Residential Patterns"/ {print $1; exit}')
+        if [ -n "$window" ] && import -window "$window" "$shot.tmp.png" 2>/dev/null; then
+            mv -f "$shot.tmp.png" "$shot"
+            say "Updated $shot"
+        fi
+    done
+}
+
+# The program first and its X server after it, each waited for: a program whose display
+# vanishes under it complains that the X server died.
+stop_under_xvfb() {
+    local pid
+    for pid in "${APP_PID:-}" "${XVFB_PID:-}"; do
+        [ -n "$pid" ] && kill "$pid" 2>/dev/null || continue
+        wait "$pid" 2>/dev/null || true
+    done
+    APP_PID='' XVFB_PID=''
 }
 
 # --- The hardening checks (README, "Checks"): scripts/test runs them all, scripts/check one.

@@ -23,6 +23,7 @@ private slots:
     void ticksKeepTheCityWhole();
     void questionDoesNotStopTheClock();
     void startOverWhileRunningGoesOn();
+    void startOverWhilePausedStaysStill();
 
 private:
     // How many generations the date shows since 1 January 2005.
@@ -148,6 +149,36 @@ void TestClock::startOverWhileRunningGoesOn()
     QCOMPARE(v.timerInterval(), RunningIntervalMs);
     QCOMPARE(Generations(v), 0);
     QTRY_VERIFY(Generations(v) >= 3);
+    QCOMPARE(Sizes(v)[NoGroup], 0);
+}
+
+// Start Over does not touch a paused clock either: the new city stands still until
+// Continue, and then generations resume on it. Standing still is checked by waiting, as
+// for Pause, since an interval of 0 must mean no ticks at all.
+void TestClock::startOverWhilePausedStaysStill()
+{
+    Vorn v;
+    v.show();
+    v.general().BuildCity();
+    v.setBeep([] {});
+    QTRY_VERIFY(Generations(v) >= 3);
+    v.Vorn_PauseIt_Click();
+    QTimer::singleShot(0, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        box->button(QMessageBox::Ok)->click();
+    });
+    v.Vorn_StartOver_Click();
+    QCOMPARE(Generations(v), 0);
+    const QImage city = v.map().image().copy();
+    QTest::qWait(300);
+    QCOMPARE(v.timerInterval(), PausedIntervalMs);
+    QCOMPARE(Generations(v), 0);
+    QCOMPARE(v.map().image(), city);
+
+    v.Vorn_ContinueIt_Click();
+    QTRY_VERIFY(Generations(v) >= 3);
+    QVERIFY(v.map().image() != city);
     QCOMPARE(Sizes(v)[NoGroup], 0);
 }
 

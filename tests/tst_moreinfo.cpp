@@ -7,6 +7,8 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -22,6 +24,8 @@ private slots:
     void texts_data();
     void texts();
     void windowLooks();
+    void dialogCentredOverTheMainWindow_data();
+    void dialogCentredOverTheMainWindow();
     void closeHidesAndTheSameWindowReturns();
     void ownCloseCommandDestroysIt();
     void escapeDoesNothingEnterCloses();
@@ -140,6 +144,42 @@ void TestMoreInfo::windowLooks()
     QVERIFY(heading->font().bold());
     QVERIFY(heading->alignment() & Qt::AlignHCenter);
     QVERIFY(heading->font().pixelSize() > info.font().pixelSize());
+}
+
+void TestMoreInfo::dialogCentredOverTheMainWindow_data()
+{
+    QTest::addColumn<int>("place");   // where the main window stands on the screen
+    QTest::addColumn<bool>("centred");
+    QTest::newRow("middle of the screen") << int(Qt::AlignCenter) << true;
+    QTest::newRow("top-left corner") << int(Qt::AlignTop | Qt::AlignLeft) << false;
+    QTest::newRow("bottom-right corner") << int(Qt::AlignBottom | Qt::AlignRight) << false;
+}
+
+// A dialog of the main window, so the window manager keeps it with that window; centred
+// over it wherever it stands, except where that would push it off the screen.
+void TestMoreInfo::dialogCentredOverTheMainWindow()
+{
+    QFETCH(int, place);
+    QFETCH(bool, centred);
+    Vorn v;
+    v.setTimerInterval(0);
+    const QRect screen = v.screen()->availableGeometry();
+    v.move(QStyle::alignedRect(Qt::LeftToRight, Qt::Alignment(place), v.size(), screen).topLeft());
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    for (int opening = 1; opening <= 2; ++opening) {
+        whileOpen(v, [&](MoreInfo *info) {
+            QCOMPARE(info->windowType(), Qt::Dialog);
+            QCOMPARE(info->windowModality(), Qt::ApplicationModal);
+            QVERIFY(info->windowHandle());
+            QCOMPARE(info->windowHandle()->transientParent(), v.windowHandle());
+            if (centred)
+                QCOMPARE(info->geometry().center(), v.geometry().center());
+            QVERIFY2(screen.contains(info->frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(info->x()).arg(info->y())));
+            info->MoreInfo_CloseIt_Click();
+        });
+        v.move(v.pos() + QPoint(-3, 5));   // it follows the main window
+    }
 }
 
 void TestMoreInfo::closeHidesAndTheSameWindowReturns()

@@ -5,12 +5,19 @@
 #include "vorn.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+#include <cmath>
 
 // The main window as the user sees it, on the offscreen platform.
 class TestVorn : public QObject
@@ -26,7 +33,11 @@ private slots:
     void initialTexts_data();
     void initialTexts();
     void displayOnlyFieldsTakeNoFocus();
+    void outputsAreLegible_data();
+    void outputsAreLegible();
     void tabOrderWrapsAround();
+    void mapShowsItsFocus_data();
+    void mapShowsItsFocus();
     void enterPressesOnlyTheFocusedButton();
     void startUpBuildsTheFirstCity();
     void enterAppliesThePreference();
@@ -59,6 +70,43 @@ private:
             QVERIFY(box);
             answer(box);
         });
+    }
+    // Relative luminance and contrast ratio as the WCAG define them.
+    static double Luminance(QRgb colour)
+    {
+        auto linear = [](int channel) {
+            const double c = channel / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(qRed(colour)) + 0.7152 * linear(qGreen(colour)) + 0.0722 * linear(qBlue(colour));
+    }
+    static double Contrast(QRgb a, QRgb b)
+    {
+        const double la = Luminance(a);
+        const double lb = Luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    }
+    struct Drawn
+    {
+        QRgb background;
+        QRgb text;   // the drawn colour that stands out most from the background
+    };
+    // A field as the style draws it, inside its frame.
+    static Drawn Draw(QWidget *field)
+    {
+        const QImage image = field->grab().toImage();
+        const QRect inside = image.rect().adjusted(3, 3, -3, -3);
+        QHash<QRgb, int> tally;
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                ++tally[image.pixel(x, y)];
+        Drawn drawn{std::max_element(tally.cbegin(), tally.cend()).key(), 0};
+        drawn.text = drawn.background;
+        for (auto it = tally.cbegin(); it != tally.cend(); ++it) {
+            if (Contrast(it.key(), drawn.background) > Contrast(drawn.text, drawn.background))
+                drawn.text = it.key();
+        }
+        return drawn;
     }
     static qint64 CountSum(Vorn &v)
     {
@@ -217,6 +265,54 @@ void TestVorn::displayOnlyFieldsTakeNoFocus()
     QCOMPARE(edit(v, "Dayt")->text(), QStringLiteral("1/1/96"));
 }
 
+void TestVorn::outputsAreLegible_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QColor>("window");   // Qt derives a whole palette from it; none: the style's
+    QTest::newRow("Fusion") << "Fusion" << QColor();
+    QTest::newRow("Fusion, dark palette") << "Fusion" << QColor(53, 53, 53);
+    QTest::newRow("Windows") << "Windows" << QColor();
+}
+
+// The outputs stay disabled, yet their text is as legible as a label's (WCAG's 4.5:1 for
+// body text), and they still look unlike the editable preference fields. The palette
+// changes after the window exists, as it does when the desktop's theme changes.
+void TestVorn::outputsAreLegible()
+{
+    QFETCH(QString, style);
+    QFETCH(QColor, window);
+    if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
+        QSKIP("this Qt has no such style");
+    const QString oldStyle = QApplication::style()->name();
+    const QPalette oldPalette = QApplication::palette();
+    const auto restore = qScopeGuard([&] {
+        QApplication::setStyle(oldStyle);
+        QApplication::setPalette(oldPalette);
+    });
+    QApplication::setStyle(style);
+    Vorn v;
+    v.setTimerInterval(0);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    QApplication::setPalette(window.isValid() ? QPalette(window) : QApplication::style()->standardPalette());
+    QTRY_COMPARE(v.palette().color(QPalette::Base), QApplication::palette().color(QPalette::Base));
+
+    const QString sample = QStringLiteral("70,225");
+    edit(v, "Pref(1)")->setText(sample);
+    const Drawn editable = Draw(child(v, "Pref(1)"));
+    for (const char *name : {"Dayt", "Kount(1)", "Kount(5)", "Prop(2)", "Prop(4)", "Population"}) {
+        QLineEdit *output = edit(v, name);
+        output->setText(sample);
+        QVERIFY(!output->isEnabled());
+        const Drawn drawn = Draw(output);
+        const double contrast = Contrast(drawn.text, drawn.background);
+        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(QLatin1String(name)).arg(contrast)));
+        QVERIFY2(Contrast(drawn.background, editable.background) >= 1.1
+                     || Contrast(drawn.text, editable.text) >= 1.1,
+                 name);
+    }
+}
+
 void TestVorn::tabOrderWrapsAround()
 {
     Vorn v;
@@ -229,6 +325,47 @@ void TestVorn::tabOrderWrapsAround()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
     }
+}
+
+void TestVorn::mapShowsItsFocus_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::newRow("Fusion") << "Fusion";
+    QTest::newRow("Windows") << "Windows";
+}
+
+// Tabbing onto the map marks its border, and only its border: the 265 x 265 drawing area
+// shows the city's image alone, with the focus or without.
+void TestVorn::mapShowsItsFocus()
+{
+    QFETCH(QString, style);
+    if (!QStyleFactory::keys().contains(style, Qt::CaseInsensitive))
+        QSKIP("this Qt has no such style");
+    const QString oldStyle = QApplication::style()->name();
+    const auto restore = qScopeGuard([&] { QApplication::setStyle(oldStyle); });
+    QApplication::setStyle(style);
+    Vorn v;
+    v.setTimerInterval(0);
+    for (int i = 0; i < MapSize; ++i)   // a pattern that the focus mark must not touch
+        v.map().PlotResident(float(i), float((i * 7) % MapSize), 1 + i % GroupCount);
+    showActive(v);
+    auto *map = static_cast<QFrame *>(child(v, "Map"));
+    const QRect area = map->contentsRect();
+    QCOMPARE(area.size(), QSize(MapSize, MapSize));
+    auto drawn = [map] { return map->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+
+    child(v, "Pref(5)")->setFocus();
+    QTest::keyClick(child(v, "Pref(5)"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), map);
+    const QImage focused = drawn();
+    QTest::keyClick(map, Qt::Key_Tab);
+    QVERIFY(!map->hasFocus());
+    const QImage unfocused = drawn();
+
+    const QImage city = v.map().image().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(focused.copy(area), city);
+    QCOMPARE(unfocused.copy(area), city);
+    QVERIFY2(focused != unfocused, "the focus does not show on the map");
 }
 
 // Enter in a field presses no window-wide default button; on a button it presses that one.

@@ -5,6 +5,8 @@
 #include "layout.h"
 
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 MapView::MapView(const CityMap &map, QWidget *parent)
     : QFrame(parent)
@@ -22,4 +24,13 @@ void MapView::paintEvent(QPaintEvent *event)
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.drawImage(contentsRect().topLeft(), map_.image());
+    if (hasFocus()) {
+        // The style's own mark of the focus, kept to the border: the drawing area shows
+        // the city and nothing else.
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.backgroundColor = palette().color(QPalette::Window);
+        painter.setClipRegion(QRegion(rect()).subtracted(contentsRect()));
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }

@@ -5,7 +5,8 @@
 
 class CityMap;
 
-// The Map control: shows the city's persistent image inside a sunken 2-pixel border.
+// The Map control: shows the city's persistent image inside a sunken 2-pixel border, on
+// which the style marks the focus.
 class MapView : public QFrame
 {
     Q_OBJECT

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -80,8 +83,9 @@ QLabel *MakeLabel(QWidget *parent, const Text &entry, const QFont &font, Qt::Ali
 
 } // namespace
 
+// A dialog of its parent's window: the window system keeps it with that window and above it.
 MoreInfo::MoreInfo(QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Dialog)
 {
     setObjectName(QStringLiteral("MoreInfo"));
     setAttribute(Qt::WA_DeleteOnClose);   // its own close command destroys it; Close only hides
@@ -116,6 +120,7 @@ MoreInfo::MoreInfo(QWidget *parent)
 void MoreInfo::ShowModal()
 {
     setWindowModality(Qt::ApplicationModal);
+    centreOverMainWindow();
     show();
     raise();
     activateWindow();
@@ -126,6 +131,26 @@ void MoreInfo::ShowModal()
     connect(this, &MoreInfo::dismissed, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec(QEventLoop::DialogExec);
+}
+
+// Centred over the main window where it is now, but kept whole on its screen, title bar
+// included; the main window's frame stands in for this one's, which does not exist yet.
+void MoreInfo::centreOverMainWindow()
+{
+    const QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!main)
+        return;
+    const QRect client = main->geometry();
+    const QRect outer = main->frameGeometry();
+    const QMargins frame(client.left() - outer.left(), client.top() - outer.top(),
+                         outer.right() - client.right(), outer.bottom() - client.bottom());
+    QRect mine(QPoint(), size());
+    mine.moveCenter(client.center());
+    QRect mineOuter = mine.marginsAdded(frame);
+    const QRect screen = main->screen()->availableGeometry();
+    mineOuter.moveLeft(std::max(screen.left(), std::min(mineOuter.left(), screen.right() + 1 - mineOuter.width())));
+    mineOuter.moveTop(std::max(screen.top(), std::min(mineOuter.top(), screen.bottom() + 1 - mineOuter.height())));
+    setGeometry(mineOuter.marginsRemoved(frame));
 }
 
 void MoreInfo::MoreInfo_CloseIt_Click()

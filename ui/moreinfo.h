@@ -6,7 +6,8 @@
 class QPushButton;
 
 // The information window: explains the model in five fixed paragraphs, with a contact
-// block and a Close button. Shown modally; Close hides it, its own close command destroys it.
+// block and a Close button. A modal dialog of the main window, opened centred over it;
+// Close hides it, its own close command destroys it.
 class MoreInfo : public QWidget
 {
     Q_OBJECT
@@ -26,5 +27,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void centreOverMainWindow();
+
     QPushButton *closeIt_ = nullptr;
 };

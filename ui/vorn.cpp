@@ -159,17 +159,44 @@ void Vorn::createControls()
     pleaseWait_->setFrameStyle(QFrame::Box | QFrame::Plain);
     pleaseWait_->setLineWidth(1);
     pleaseWait_->setAutoFillBackground(true);
-    QPalette notice = pleaseWait_->palette();
-    notice.setColor(QPalette::Window, notice.color(QPalette::Base));
-    notice.setColor(QPalette::WindowText, notice.color(QPalette::Text));
-    pleaseWait_->setPalette(notice);
     pleaseWait_->raise();
+    applyColours();
 
     // Tab goes through the buttons, the preferences and the map, and wraps around.
     QWidget *focusOrder[] = {pauseIt_, continueIt_, startOver_, displayMore_, pref_[1], pref_[2],
                              pref_[3], pref_[4], pref_[5], map_};
     for (size_t i = 0; i + 1 < std::size(focusOrder); ++i)
         setTabOrder(focusOrder[i], focusOrder[i + 1]);
+}
+
+// Taken from the window's palette, and again whenever that changes, so that they stay
+// legible in a dark theme too.
+void Vorn::applyColours()
+{
+    const QPalette window = palette();
+    QPalette notice;
+    notice.setColor(QPalette::Window, window.color(QPalette::Base));
+    notice.setColor(QPalette::WindowText, window.color(QPalette::Text));
+    pleaseWait_->setPalette(notice);
+
+    // The outputs are disabled, and a disabled field's text is drawn faint; but they hold
+    // the results, so they take the labels' text colour. Their background stays the
+    // disabled one, which sets them apart from the preference fields.
+    QPalette output;
+    output.setColor(QPalette::Disabled, QPalette::Text, window.color(QPalette::Active, QPalette::WindowText));
+    for (QLineEdit *edit : {dayt_, population_})
+        edit->setPalette(output);
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        kount_[g]->setPalette(output);
+        prop_[g]->setPalette(output);
+    }
+}
+
+void Vorn::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 QLineEdit *Vorn::field(Field which, int index) const
@@ -221,8 +248,15 @@ void Vorn::setText(Field which, int index, const QString &text)
 
 void Vorn::setControlVisible(Control which, bool visible)
 {
-    if (QWidget *widget = control(which))
-        widget->setVisible(visible);
+    QWidget *widget = control(which);
+    if (!widget)
+        return;
+    widget->setVisible(visible);
+    // Qt asks for the first paint of a widget it shows with a posted event, which waits
+    // while a city is built; and a repaint of the window leaves out a child that fills
+    // its own background, like the notice, unless that child is due for painting itself.
+    if (visible)
+        widget->update();
 }
 
 void Vorn::giveFocus(Control which)

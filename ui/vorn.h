@@ -65,9 +65,11 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void createControls();
+    void applyColours();
     QLineEdit *field(Field field, int index) const;
     QWidget *control(Control control) const;
     int prefIndexOf(QObject *object) const;

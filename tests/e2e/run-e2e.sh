@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end check of the built program in a real X server of its own: the first city,
-# the map's colours and counts on screen, Pause and Continue, the information window, and
-# the program ending when its window is closed. A small window manager (openbox) delivers
+# the map's colours and counts on screen, Pause and Continue, the information window, the
+# notice during a construction started by Start Over, and the program ending when its
+# window is closed. A small window manager (openbox) delivers
 # the close request, so the program's own close path is what ends it.
 #
 # Usage: run-e2e.sh PROGRAM [OUTPUT-DIR]   (screenshots and logs are kept in OUTPUT-DIR)
@@ -17,7 +18,9 @@ rm -f "$out"/*.xwd "$out"/*.png
 readonly MainTitle="Velmora: Ethnic Group Residential Patterns"
 readonly InfoTitle="City Simulator"
 # Client coordinates of the centres of the buttons.
-readonly PauseAt=(344 252) ContinueAt=(344 284) DisplayMoreAt=(472 284) CloseAt=(552 328)
+readonly PauseAt=(344 252) ContinueAt=(344 284) StartOverAt=(472 252) DisplayMoreAt=(472 284)
+readonly CloseAt=(552 328)
+readonly QuestionTitle="Start Over From Scratch"
 
 step() { printf '[e2e] %s\n' "$*"; }
 fail() {
@@ -90,6 +93,7 @@ shot() {   # dumps the main window; sets $dump
     xwd -silent -id "$main_window" -out "$dump" || fail "xwd could not dump the main window"
 }
 census() { python3 "$here/xwdmap.py" census "$1"; }
+notice() { python3 "$here/xwdmap.py" notice "$@"; }
 counts_of() { sed 's/ groups=.*//' <<<"$1"; }
 changed() { python3 "$here/xwdmap.py" diff "$1" "$2"; }
 keep() { python3 "$here/xwdmap.py" png "$1" "$out/$2.png"; }
@@ -97,7 +101,12 @@ click() {   # click WINDOW X Y, in the window's client coordinates
     xdotool mousemove --sync --window "$1" "$2" "$3" click 1
 }
 
-# --- The first city: the map fills row by row, then the buttons return.
+# --- The first city: the map fills row by row under the notice, then the buttons return.
+# A frame of the notice whole from this first construction is what later ones must show.
+notice_whole() { shot; [ "$(notice "$dump")" = "framed=1 filled=1 centred=1" ]; }
+wait_for 30 notice_whole || { keep "$dump" notice-broken; fail "the notice was not seen whole at start-up: $(notice "$dump")"; }
+notice_ref=$dump
+keep "$notice_ref" notice
 city_built() { shot; result=$(census "$dump"); grep -q 'ready=1' <<<"$result"; }
 wait_for 60 city_built || { keep "$dump" timeout; fail "the first city was not finished: $result"; }
 keep "$dump" city
@@ -157,9 +166,21 @@ info_shown() {
 click "$main_window" "${DisplayMoreAt[@]}"
 wait_for 10 info_shown || fail "no \"$InfoTitle\" window appeared on Display More Information"
 xwininfo -id "$info_window" | grep -q 'Width: 604' || fail "the information window is not 604 pixels wide"
+# A dialog of the main window, centred over it.
+transient_for=$(xprop -id "$info_window" WM_TRANSIENT_FOR | sed -n 's/.*window id # //p')
+[ -n "$transient_for" ] && (( transient_for == main_window )) \
+    || fail "the information window is not transient for the main window ($transient_for)"
+centre_of() {   # the centre of window $1's client area on the screen
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+        /Width:/ {w = $NF} /Height:/ {h = $NF} END {print x + int(w / 2), y + int(h / 2)}'
+}
+read -r main_x main_y < <(centre_of "$main_window")
+read -r info_x info_y < <(centre_of "$info_window")
+(( ${main_x} - ${info_x} <= 1 && ${info_x} - ${main_x} <= 1 && ${main_y} - ${info_y} <= 1 && ${info_y} - ${main_y} <= 1 )) \
+    || fail "the information window is centred on $info_x,$info_y, the main window on $main_x,$main_y"
 sleep 0.3
 xwd -silent -id "$info_window" -out "$out/info.xwd" && keep "$out/info.xwd" info
-step "information window $info_window shown"
+step "information window $info_window shown, a dialog of the main window centred over it"
 click "$info_window" "${CloseAt[@]}"
 wait_for 10 bash -c '! xwininfo -id "$0" 2>/dev/null | grep -q IsViewable' "$info_window" \
     || fail "the information window stayed on the screen after Close"
@@ -167,6 +188,37 @@ step "information window gone after Close"
 shot; same_counts "after the information window"
 moved=$(changed "$before_info" "$dump")
 [ "$moved" -gt 0 ] || fail "the map stood still while the information window was open"
+
+# --- Start Over: the notice stands whole over the buttons for the whole construction.
+# It once showed only inside the hidden buttons' rectangles on every city after the first.
+shot
+state=$(notice "$dump" "$notice_ref")
+grep -q 'shown=0' <<<"$state" || fail "the buttons cannot be told from the notice: $state"
+question=''
+question_shown() {
+    question=$(window_of "$QuestionTitle\"")
+    [ -n "$question" ] && xwininfo -id "$question" | grep -q 'IsViewable'
+}
+click "$main_window" "${StartOverAt[@]}"
+wait_for 10 question_shown || fail "no \"$QuestionTitle\" question came on Start Over"
+# Cancel is the default: Shift+Tab moves to OK, Space presses it.
+xdotool windowactivate --sync "$question" key shift+Tab space
+notice_frames=0
+construction_over() {
+    shot
+    state=$(notice "$dump" "$notice_ref")
+    if grep -q 'shown=1' <<<"$state"; then
+        notice_frames=$((notice_frames + 1))
+        grep -q 'same=1' <<<"$state" \
+            || { keep "$dump" notice-broken; fail "the notice is not whole while Start Over builds a city: $state"; }
+        return 1
+    fi
+    [ "$notice_frames" -gt 0 ]
+}
+wait_for 60 construction_over || { keep "$dump" timeout; fail "no construction was seen after OK: $state"; }
+result=$(census "$dump")
+grep -q ' other=0 .*ready=1' <<<"$result" || { keep "$dump" bad; fail "after Start Over: $result"; }
+step "Start Over: the notice whole in $notice_frames frames, then a new city: $result"
 
 # --- Closing the main window ends the program by itself.
 wmctrl -i -c "$main_window" || fail "wmctrl could not ask the main window to close"

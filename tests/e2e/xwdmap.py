@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Reads window dumps made by xwd and reports on the map area of Velmora's main window.
+"""Reads window dumps made by xwd and reports on the map and the notice of Velmora's main window.
 
 Only the standard library is used, so that the end-to-end check needs nothing beyond
 Debian's X tools and python3.
@@ -8,6 +8,11 @@ Debian's X tools and python3.
   xwdmap.py census DUMP      counts of the five group colours, anything else and the
                              window face in the map area, and whether the city is ready
   xwdmap.py diff DUMP DUMP   how many map pixels differ between two dumps
+  xwdmap.py notice DUMP [REF]
+                             whether the notice shown while a city is built is whole:
+                             framed, filled and its text centred; with REF, a dump known
+                             to show the notice, also whether DUMP shows the notice at all
+                             and whether its area is the same as in REF
   xwdmap.py png DUMP OUT     the whole dump as a PNG, for a person to look at
   xwdmap.py pixel DUMP X Y   the colour at client (X, Y)
 """
@@ -35,6 +40,16 @@ GROUPS = [
 FACE_POINT = (4, 4)
 NOTICE_POINT = (306, 235)
 
+# The notice's box, left, top, right and bottom inclusive, and the four buttons it covers.
+NOTICE_BOX = (304, 233, 568, 305)
+BUTTONS = [(312, 240, 376, 264), (384, 240, 560, 264), (312, 272, 376, 296), (384, 272, 560, 296)]
+# Points inside the box and outside every button, and points near a corner of a button,
+# clear of the button's caption and of the notice's text.
+GAP_POINTS = [(306, 235), (566, 303), (380, 243), (306, 303), (566, 235), (436, 300)]
+BUTTON_POINTS = [(315, 262), (387, 262), (315, 294), (557, 294)]
+# How far the notice's text may lie from the middle of the box, in pixels.
+CENTRE_TOLERANCE = 2
+
 
 class Dump:
     def __init__(self, path):
@@ -44,19 +59,27 @@ class Dump:
         (header_size, version, pixmap_format, _depth, width, height, _xoffset, byte_order,
          _unit, _bit_order, _pad, bits_per_pixel, bytes_per_line, _visual, red_mask,
          green_mask, blue_mask, _bits_per_rgb, _entries, ncolors) = fields[:20]
-        if version != 7 or pixmap_format != 2 or bits_per_pixel != 32:
-            raise SystemExit(f"{path}: not a 32-bit ZPixmap dump (version {version}, "
+        if version != 7 or pixmap_format != 2 or bits_per_pixel not in (24, 32):
+            raise SystemExit(f"{path}: not a 24- or 32-bit ZPixmap dump (version {version}, "
                              f"format {pixmap_format}, {bits_per_pixel} bits per pixel)")
         self.width, self.height = width, height
         start = header_size + 12 * ncolors
         pixels = array("I")
         if pixels.itemsize != 4:
             raise SystemExit("array('I') is not 32 bits wide here")
-        rows = [data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
-                for y in range(height)]
-        pixels.frombytes(b"".join(rows))
-        if (byte_order == 1) != (sys.byteorder == "big"):
-            pixels.byteswap()
+        if bits_per_pixel == 32:
+            rows = [data[start + y * bytes_per_line:start + y * bytes_per_line + 4 * width]
+                    for y in range(height)]
+            pixels.frombytes(b"".join(rows))
+            if (byte_order == 1) != (sys.byteorder == "big"):
+                pixels.byteswap()
+        else:
+            # xwd writes three bytes a pixel when windows of other visuals overlap the one
+            # it dumps (an open message box's frame does).
+            order = "big" if byte_order == 1 else "little"
+            for y in range(height):
+                row = data[start + y * bytes_per_line:start + y * bytes_per_line + 3 * width]
+                pixels.extend(int.from_bytes(row[i:i + 3], order) for i in range(0, 3 * width, 3))
         self.pixels = pixels
         self.masks = (red_mask, green_mask, blue_mask)
         self.shifts = tuple((m & -m).bit_length() - 1 for m in self.masks)
@@ -95,6 +118,42 @@ def census(path):
           + (f" (other colours {strange})" if strange else ""))
 
 
+def box_pixels(dump, box):
+    left, top, right, bottom = box
+    return [dump.at(x, y) for y in range(top, bottom + 1) for x in range(left, right + 1)]
+
+
+def notice(path, reference_path=None):
+    dump = Dump(path)
+    left, top, right, bottom = NOTICE_BOX
+    border = {dump.at(x, y) for x in range(left, right + 1) for y in (top, bottom)}
+    border |= {dump.at(x, y) for y in range(top, bottom + 1) for x in (left, right)}
+    face = dump.at(*FACE_POINT)
+    framed = len(border) == 1 and face not in border
+    inside = {dump.at(*p) for p in BUTTON_POINTS}
+    gaps = {dump.at(*p) for p in GAP_POINTS}
+    filled = len(inside) == 1 and gaps == inside and face not in gaps
+    # The text: whatever differs from the notice's background inside the frame.
+    background = dump.at(*GAP_POINTS[0])
+    text = [(x, y) for y in range(top + 1, bottom) for x in range(left + 1, right)
+            if dump.at(x, y) != background]
+    centred = False
+    if text:
+        xs = [x for x, _ in text]
+        ys = [y for _, y in text]
+        off_x = (min(xs) + max(xs)) / 2 - (left + right) / 2
+        off_y = (min(ys) + max(ys)) / 2 - (top + bottom) / 2
+        centred = abs(off_x) <= CENTRE_TOLERANCE and abs(off_y) <= CENTRE_TOLERANCE
+    report = f"framed={int(framed)} filled={int(filled)} centred={int(centred)}"
+    if reference_path:
+        reference = Dump(reference_path)
+        # Shown: where the buttons would be, the notice's background shows instead.
+        shown = all(dump.at(*p) == reference.at(*p) for p in BUTTON_POINTS)
+        same = box_pixels(dump, NOTICE_BOX) == box_pixels(reference, NOTICE_BOX)
+        report += f" shown={int(shown)} same={int(same)}"
+    print(report)
+
+
 def diff(path_a, path_b):
     a, b = Dump(path_a).map_values(), Dump(path_b).map_values()
     print(sum(1 for x, y in zip(a, b) if x != y))
@@ -122,6 +181,8 @@ def png(path, out):
 def main(argv):
     if len(argv) == 3 and argv[1] == "census":
         census(argv[2])
+    elif len(argv) in (3, 4) and argv[1] == "notice":
+        notice(*argv[2:])
     elif len(argv) == 4 and argv[1] == "diff":
         diff(argv[2], argv[3])
     elif len(argv) == 4 and argv[1] == "png":
