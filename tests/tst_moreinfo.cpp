@@ -162,6 +162,7 @@ void TestMoreInfo::dialogCentredOverTheMainWindow()
     QFETCH(int, place);
     QFETCH(bool, centred);
     Vorn v;
+    v.general().BuildCity();   // the clock runs: its ticks need a city
     v.setTimerInterval(0);
     const QRect screen = v.screen()->availableGeometry();
     v.move(QStyle::alignedRect(Qt::LeftToRight, Qt::Alignment(place), v.size(), screen).topLeft());
@@ -185,6 +186,7 @@ void TestMoreInfo::dialogCentredOverTheMainWindow()
 void TestMoreInfo::closeHidesAndTheSameWindowReturns()
 {
     Vorn v;
+    v.general().BuildCity();   // the clock runs: its ticks need a city
     v.setTimerInterval(0);
     v.show();
     QVERIFY(!v.moreInfo());   // not created until asked for
@@ -208,6 +210,7 @@ void TestMoreInfo::closeHidesAndTheSameWindowReturns()
 void TestMoreInfo::ownCloseCommandDestroysIt()
 {
     Vorn v;
+    v.general().BuildCity();   // the clock runs: its ticks need a city
     v.setTimerInterval(0);
     v.show();
     whileOpen(v, [](MoreInfo *info) { info->close(); });
@@ -224,6 +227,7 @@ void TestMoreInfo::ownCloseCommandDestroysIt()
 void TestMoreInfo::escapeDoesNothingEnterCloses()
 {
     Vorn v;
+    v.general().BuildCity();   // the clock runs: its ticks need a city
     v.setTimerInterval(0);
     v.show();
     whileOpen(v, [](MoreInfo *info) {
@@ -239,7 +243,7 @@ void TestMoreInfo::escapeDoesNothingEnterCloses()
 void TestMoreInfo::mainWindowTakesNoInputWhileOpen()
 {
     Vorn v;
-    v.setControlVisible(CityWindow::Control::PleaseWait, false);   // uncover the buttons
+    v.general().BuildCity();   // the clock runs: its ticks need a city, and the buttons show
     v.show();
     QVERIFY(QTest::qWaitForWindowExposed(&v));
     // Clicks go through the window system, where modality is enforced.
