@@ -60,10 +60,12 @@ echo "Unpacking"
 root=$scratch/root
 dpkg -x "$deb" "$root"
 expected="./usr/bin/velmora
+./usr/bin/velmora-lab
 ./usr/share/applications/$app_id.desktop
 ./usr/share/doc/velmora/copyright
 ./usr/share/icons/hicolor/256x256/apps/$app_id.png
 ./usr/share/icons/hicolor/32x32/apps/$app_id.png
+./usr/share/man/man1/velmora-lab.1.gz
 ./usr/share/metainfo/$app_id.metainfo.xml"
 actual=$(cd "$root" && find . -type f | LC_ALL=C sort)
 [ "$actual" = "$expected" ] || fail "the package holds
@@ -75,6 +77,23 @@ program=$root/usr/bin/velmora
 [ -x "$program" ] || fail "usr/bin/velmora is not executable"
 file -b "$program" | grep -q '^ELF .*, stripped' || fail "usr/bin/velmora is not a stripped ELF: $(file -b "$program")"
 readelf -d "$program" | grep -Eq 'RPATH|RUNPATH' && fail "usr/bin/velmora has a run path: $(readelf -d "$program" | grep -E 'RPATH|RUNPATH')"
+lab=$root/usr/bin/velmora-lab
+[ -x "$lab" ] || fail "usr/bin/velmora-lab is not executable"
+file -b "$lab" | grep -q '^ELF .*, stripped' || fail "usr/bin/velmora-lab is not a stripped ELF: $(file -b "$lab")"
+readelf -d "$lab" | grep -Eq 'RPATH|RUNPATH' && fail "usr/bin/velmora-lab has a run path"
+for lib in libgif7 libqt6charts6 libqt6svg6; do
+    grep -Eq "(^|, )$lib \(>= [^)]+\)" <<<"$depends" || fail "Depends has no versioned $lib for velmora-lab"
+done
+zcat "$root/usr/share/man/man1/velmora-lab.1.gz" | grep -q '^\.SH "COMMAND RUN"' \
+    || fail "the manual page of velmora-lab has no section on the run command"
+
+echo "Running the unpacked velmora-lab"
+[ "$(env -u LD_LIBRARY_PATH "$lab" --version)" = "velmora-lab $version" ] || fail "velmora-lab --version is wrong"
+env -u LD_LIBRARY_PATH "$lab" run --seed 5 --generations 3 --every 1 --out "$scratch/labrun" --chart --quiet \
+    || fail "the unpacked velmora-lab could not run"
+[ "$(wc -l <"$scratch/labrun/measures.csv")" -eq 5 ] || fail "velmora-lab wrote $(wc -l <"$scratch/labrun/measures.csv") lines, not a header and 4 rows"
+[ -s "$scratch/labrun/chart.png" ] && [ -s "$scratch/labrun/run.json" ] || fail "velmora-lab left no chart or run.json"
+
 icons=$root/usr/share/icons/hicolor
 file -b "$icons/32x32/apps/$app_id.png" | grep -q '32 x 32, 4-bit colormap' \
     || fail "the 32 x 32 icon is $(file -b "$icons/32x32/apps/$app_id.png")"

@@ -13,7 +13,9 @@ BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fo
                 python3-debian
                 # velmora-lab's pictures: the animated map, and the chart as PNG and SVG; Qt
                 # Charts' CMake files need Qt OpenGL's, which its package does not pull in
-                libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
+                libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
+                # velmora-lab's manual page, made from its --help
+                help2man)
 
 ensure_packages() {
     local missing=() pkg
