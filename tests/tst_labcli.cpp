@@ -19,6 +19,7 @@ private slots:
     void helpAndVersion_data();
     void helpAndVersion();
     void tableWithoutFolderAndNoProgressOnAPipe();
+    void progressBarOnATerminal();
     void rerunGivesTheSameCsv();
     void interruptLeavesNoFile();
     void fullDiskFailsWithStatusOne();
@@ -133,6 +134,18 @@ void TestLabCli::tableWithoutFolderAndNoProgressOnAPipe()
     // The seed it picked, so that the run can be repeated; no progress bar on a pipe.
     QVERIFY(result.err.contains(QLatin1String("picked the seed")));
     QVERIFY(!result.err.contains(u'\r'));
+}
+
+// `script` gives the program a terminal of its own (util-linux, on every Debian system).
+void TestLabCli::progressBarOnATerminal()
+{
+    const QString folder = work_.filePath(QStringLiteral("terminal"));
+    QProcess script;
+    script.start(QStringLiteral("script"), {"-qec", QStringLiteral("%1 run --seed 1 --years 20 --out %2")
+                                                        .arg(QStringLiteral(VELMORA_LAB), folder), "/dev/null"});
+    QVERIFY(script.waitForFinished(60000));
+    const QByteArray screen = script.readAllStandardOutput();
+    QVERIFY2(screen.contains("\r[") && screen.contains("generation 0 of 914"), screen.left(200).constData());
 }
 
 void TestLabCli::rerunGivesTheSameCsv()
