@@ -175,7 +175,8 @@ void TestMoreInfo::dialogCentredOverTheMainWindow()
             QCOMPARE(info->windowHandle()->transientParent(), v.windowHandle());
             if (centred)
                 QCOMPARE(info->geometry().center(), v.geometry().center());
-            QVERIFY2(screen.contains(info->frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(info->x()).arg(info->y())));
+            QVERIFY2(screen.contains(info->frameGeometry()),
+                     qPrintable(QStringLiteral("at %1,%2").arg(info->x()).arg(info->y())));
             info->MoreInfo_CloseIt_Click();
         });
         v.move(v.pos() + QPoint(-3, 5));   // it follows the main window

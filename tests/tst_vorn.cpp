@@ -78,7 +78,8 @@ private:
             const double c = channel / 255.0;
             return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
         };
-        return 0.2126 * linear(qRed(colour)) + 0.7152 * linear(qGreen(colour)) + 0.0722 * linear(qBlue(colour));
+        return 0.2126 * linear(qRed(colour)) + 0.7152 * linear(qGreen(colour))
+               + 0.0722 * linear(qBlue(colour));
     }
     static double Contrast(QRgb a, QRgb b)
     {
@@ -306,7 +307,8 @@ void TestVorn::outputsAreLegible()
         QVERIFY(!output->isEnabled());
         const Drawn drawn = Draw(output);
         const double contrast = Contrast(drawn.text, drawn.background);
-        QVERIFY2(contrast >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(QLatin1String(name)).arg(contrast)));
+        QVERIFY2(contrast >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2:1").arg(QLatin1String(name)).arg(contrast)));
         QVERIFY2(Contrast(drawn.background, editable.background) >= 1.1
                      || Contrast(drawn.text, editable.text) >= 1.1,
                  name);

@@ -113,7 +113,8 @@ click() {   # click WINDOW X Y, in the window's client coordinates
 # --- The first city: the map fills row by row under the notice, then the buttons return.
 # A frame of the notice whole from this first construction is what later ones must show.
 notice_whole() { shot; [ "$(notice "$dump")" = "framed=1 filled=1 centred=1" ]; }
-wait_for 30 notice_whole || { keep "$dump" notice-broken; fail "the notice was not seen whole at start-up: $(notice "$dump")"; }
+wait_for 30 notice_whole \
+    || { keep "$dump" notice-broken; fail "the notice was not seen whole at start-up: $(notice "$dump")"; }
 notice_ref=$dump
 keep "$notice_ref" notice
 city_built() { shot; result=$(census "$dump"); grep -q 'ready=1' <<<"$result"; }
@@ -182,7 +183,8 @@ centre_of() {   # the centre of window $1's client area on the screen
 }
 read -r main_x main_y < <(centre_of "$main_window")
 read -r info_x info_y < <(centre_of "$info_window")
-(( ${main_x} - ${info_x} <= 1 && ${info_x} - ${main_x} <= 1 && ${main_y} - ${info_y} <= 1 && ${info_y} - ${main_y} <= 1 )) \
+near() { (( $1 - $2 <= 1 && $2 - $1 <= 1 )); }   # within a pixel: odd sizes halve unevenly
+near "$main_x" "$info_x" && near "$main_y" "$info_y" \
     || fail "the information window is centred on $info_x,$info_y, the main window on $main_x,$main_y"
 sleep 0.3
 xwd -silent -id "$info_window" -out "$out/info.xwd" && keep "$out/info.xwd" info
