@@ -51,6 +51,14 @@ private:
         v.Vorn_DisplayMore_Click();
         QVERIFY(ran);
     }
+    // Every home occupied, so that a tick of the running clock has a city to work on; a
+    // generation on a map never built ends the program, as it must.
+    static void Populate(Vorn &v)
+    {
+        for (int y = 0; y < MapSize; ++y)
+            for (int x = 0; x < MapSize; ++x)
+                v.map().PlotResident(float(x), float(y), 1);
+    }
     static QPushButton *closeButton(MoreInfo *info) { return info->findChild<QPushButton *>(QStringLiteral("CloseIt")); }
 };
 
@@ -240,6 +248,7 @@ void TestMoreInfo::escapeDoesNothingEnterCloses()
 void TestMoreInfo::mainWindowTakesNoInputWhileOpen()
 {
     Vorn v;
+    Populate(v);
     v.setControlVisible(CityWindow::Control::PleaseWait, false);   // uncover the buttons
     v.show();
     QVERIFY(QTest::qWaitForWindowExposed(&v));
@@ -285,6 +294,7 @@ void TestMoreInfo::closingTheMainWindowEndsTheProgram()
 {
     QFETCH(QString, state);
     QPointer<Vorn> v = new Vorn;
+    Populate(*v);
     v->setAttribute(Qt::WA_DeleteOnClose);
     v->show();
     QPointer<MoreInfo> info;

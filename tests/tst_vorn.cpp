@@ -56,6 +56,14 @@ private:
         return w;
     }
     static QLineEdit *edit(QWidget &window, const char *name) { return qobject_cast<QLineEdit *>(child(window, name)); }
+    // Every home occupied, so that a tick of the running clock has a city to work on; a
+    // generation on a map never built ends the program, as it must.
+    static void Populate(Vorn &v)
+    {
+        for (int y = 0; y < MapSize; ++y)
+            for (int x = 0; x < MapSize; ++x)
+                v.map().PlotResident(float(x), float(y), 1);
+    }
     static void showActive(QWidget &window)
     {
         window.show();
@@ -255,6 +263,7 @@ void TestVorn::initialTexts()
 void TestVorn::displayOnlyFieldsTakeNoFocus()
 {
     Vorn v;
+    Populate(v);
     showActive(v);
     child(v, "Pref(1)")->setFocus();
     for (const char *name : {"Dayt", "Kount(1)", "Prop(3)", "Population"}) {
@@ -374,6 +383,7 @@ void TestVorn::mapShowsItsFocus()
 void TestVorn::enterPressesOnlyTheFocusedButton()
 {
     Vorn v;
+    Populate(v);
     showActive(v);
     child(v, "Pref(2)")->setFocus();
     QTest::keyClick(child(v, "Pref(2)"), Qt::Key_Return);
@@ -409,6 +419,7 @@ void TestVorn::startUpBuildsTheFirstCity()
 void TestVorn::enterAppliesThePreference()
 {
     Vorn v;
+    Populate(v);
     showActive(v);
     QLineEdit *pref = edit(v, "Pref(3)");
     pref->setFocus();
@@ -424,6 +435,7 @@ void TestVorn::enterAppliesThePreference()
 void TestVorn::leavingTheFieldAppliesThePreference()
 {
     Vorn v;
+    Populate(v);
     showActive(v);
     QLineEdit *pref = edit(v, "Pref(2)");
     pref->setFocus();
@@ -438,6 +450,7 @@ void TestVorn::leavingTheFieldAppliesThePreference()
 void TestVorn::clickingAButtonAppliesThePreferenceFirst()
 {
     Vorn v;
+    Populate(v);
     showActive(v);
     QLineEdit *pref = edit(v, "Pref(4)");
     pref->setFocus();
