@@ -168,7 +168,8 @@ void TestBuildCity::meanSharesOverManyConstructions()
         const double tolerance = StandardErrors * standardError + 0.005;
         const double mean = sum[g] / Constructions;
         QVERIFY2(std::abs(mean - targets[g]) <= tolerance,
-                 qPrintable(QStringLiteral("%1: %2 %, expected %3 % within %4").arg(GroupName(g)).arg(mean).arg(targets[g]).arg(tolerance)));
+                 qPrintable(QStringLiteral("%1: %2 %, expected %3 % within %4")
+                                .arg(GroupName(g)).arg(mean).arg(targets[g]).arg(tolerance)));
     }
 }
 

@@ -148,8 +148,9 @@ void MoreInfo::centreOverMainWindow()
     mine.moveCenter(client.center());
     QRect mineOuter = mine.marginsAdded(frame);
     const QRect screen = main->screen()->availableGeometry();
-    mineOuter.moveLeft(std::max(screen.left(), std::min(mineOuter.left(), screen.right() + 1 - mineOuter.width())));
-    mineOuter.moveTop(std::max(screen.top(), std::min(mineOuter.top(), screen.bottom() + 1 - mineOuter.height())));
+    const QPoint last(screen.right() + 1 - mineOuter.width(), screen.bottom() + 1 - mineOuter.height());
+    mineOuter.moveLeft(std::max(screen.left(), std::min(mineOuter.left(), last.x())));
+    mineOuter.moveTop(std::max(screen.top(), std::min(mineOuter.top(), last.y())));
     setGeometry(mineOuter.marginsRemoved(frame));
 }
 

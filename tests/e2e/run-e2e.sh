@@ -81,8 +81,9 @@ app_pid=$!
 window_of() {   # the id of the first window whose name starts with $1
     xwininfo -root -tree 2>/dev/null | awk -v t="\"$1" 'index($0, t) {print $1; exit}'
 }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable'; }
 main_window=''
-find_main() { main_window=$(window_of "$MainTitle\""); [ -n "$main_window" ]; }
+find_main() { main_window=$(window_of "$MainTitle\""); [ -n "$main_window" ] && viewable "$main_window"; }
 wait_for 30 find_main || fail "no window titled \"$MainTitle\" appeared"
 step "main window $main_window"
 
@@ -90,7 +91,15 @@ frame=0
 shot() {   # dumps the main window; sets $dump
     frame=$((frame + 1))
     dump="$out/frame$frame.xwd"
-    xwd -silent -id "$main_window" -out "$dump" || fail "xwd could not dump the main window"
+    # xwd reads every window over the one it dumps, and fails now and then when one of them
+    # (a dialog's frame) goes away meanwhile: it gets three tries.
+    local try
+    for try in 1 2 3; do
+        xwd -silent -id "$main_window" -out "$dump" 2>"$out/xwd.log" && return 0
+        [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null && fail "the program ended by itself"
+        sleep 0.2
+    done
+    fail "xwd could not dump the main window: $(cat "$out/xwd.log")"
 }
 census() { python3 "$here/xwdmap.py" census "$1"; }
 notice() { python3 "$here/xwdmap.py" notice "$@"; }
@@ -104,7 +113,8 @@ click() {   # click WINDOW X Y, in the window's client coordinates
 # --- The first city: the map fills row by row under the notice, then the buttons return.
 # A frame of the notice whole from this first construction is what later ones must show.
 notice_whole() { shot; [ "$(notice "$dump")" = "framed=1 filled=1 centred=1" ]; }
-wait_for 30 notice_whole || { keep "$dump" notice-broken; fail "the notice was not seen whole at start-up: $(notice "$dump")"; }
+wait_for 30 notice_whole \
+    || { keep "$dump" notice-broken; fail "the notice was not seen whole at start-up: $(notice "$dump")"; }
 notice_ref=$dump
 keep "$notice_ref" notice
 city_built() { shot; result=$(census "$dump"); grep -q 'ready=1' <<<"$result"; }
@@ -159,10 +169,7 @@ before_info=$dump
 
 # --- The information window comes on Display More Information and goes on Close.
 info_window=''
-info_shown() {
-    info_window=$(window_of "$InfoTitle")
-    [ -n "$info_window" ] && xwininfo -id "$info_window" | grep -q 'IsViewable'
-}
+info_shown() { info_window=$(window_of "$InfoTitle"); [ -n "$info_window" ] && viewable "$info_window"; }
 click "$main_window" "${DisplayMoreAt[@]}"
 wait_for 10 info_shown || fail "no \"$InfoTitle\" window appeared on Display More Information"
 xwininfo -id "$info_window" | grep -q 'Width: 604' || fail "the information window is not 604 pixels wide"
@@ -176,7 +183,8 @@ centre_of() {   # the centre of window $1's client area on the screen
 }
 read -r main_x main_y < <(centre_of "$main_window")
 read -r info_x info_y < <(centre_of "$info_window")
-(( ${main_x} - ${info_x} <= 1 && ${info_x} - ${main_x} <= 1 && ${main_y} - ${info_y} <= 1 && ${info_y} - ${main_y} <= 1 )) \
+near() { (( $1 - $2 <= 1 && $2 - $1 <= 1 )); }   # within a pixel: odd sizes halve unevenly
+near "$main_x" "$info_x" && near "$main_y" "$info_y" \
     || fail "the information window is centred on $info_x,$info_y, the main window on $main_x,$main_y"
 sleep 0.3
 xwd -silent -id "$info_window" -out "$out/info.xwd" && keep "$out/info.xwd" info
@@ -195,10 +203,7 @@ shot
 state=$(notice "$dump" "$notice_ref")
 grep -q 'shown=0' <<<"$state" || fail "the buttons cannot be told from the notice: $state"
 question=''
-question_shown() {
-    question=$(window_of "$QuestionTitle\"")
-    [ -n "$question" ] && xwininfo -id "$question" | grep -q 'IsViewable'
-}
+question_shown() { question=$(window_of "$QuestionTitle\""); [ -n "$question" ] && viewable "$question"; }
 click "$main_window" "${StartOverAt[@]}"
 wait_for 10 question_shown || fail "no \"$QuestionTitle\" question came on Start Over"
 # Cancel is the default: Shift+Tab moves to OK, Space presses it.
