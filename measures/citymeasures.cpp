@@ -2,8 +2,11 @@
 #include "citymeasures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,10 +23,11 @@ constexpr int LargestRadius = *std::max_element(SpatialRadii.begin(), SpatialRad
 constexpr int Border = std::max(LargestRadius, TractSide - 1);
 constexpr quint8 OffGrid = GroupCount + 1;
 
-// The counts of a square or tract, one byte per group (byte 0: empty homes) in one word:
-// moving a square by one home is one addition and one subtraction, and the arithmetic stays
-// exact as long as every true count fits its byte.
+// The counts of a square or tract, one byte per group (byte 0: empty homes) in one word,
+// so that counts of whole squares add and subtract as single numbers. The arithmetic wraps,
+// and a result is exact as long as every true count it stands for fits its byte.
 using Packed = quint64;
+
 constexpr int FieldBits = 8;
 constexpr Packed FieldMask = 0xff;
 constexpr int LargestSquare = (2 * LargestRadius + 1) * (2 * LargestRadius + 1);
@@ -52,6 +56,12 @@ int ByteSum(Packed counts)
     return int((counts * AllBytes) >> (64 - FieldBits));
 }
 
+// All ones or nothing: a choice without a branch, where a branch would be mispredicted.
+Packed AllOnesIf(bool condition)
+{
+    return Packed(0) - Packed(condition);
+}
+
 int Homes(Packed counts) { return ByteSum(counts & HomeBytes); }
 int Residents(Packed counts) { return ByteSum(counts & ResidentBytes); }
 
@@ -77,13 +87,25 @@ const LogTables &Logs()
     return tables;
 }
 
-// Sum over groups of c ln c for the residents counted in `counts`.
-double CountLogCountSum(const LogTables &logs, Packed counts)
+// The byte of a packed word in memory that holds a group's count.
+constexpr int ByteOf(int group)
 {
-    double sum = 0.0;
-    for (int g = 1; g <= GroupCount; ++g)
-        sum += logs.countLogCount[Field(counts, g)];
-    return sum;
+    return std::endian::native == std::endian::little ? group : int(sizeof(Packed)) - 1 - group;
+}
+
+// Sum over groups of c ln c for the residents counted in `counts`, reading each count as a
+// byte from memory (cheaper than shifting it out) and written out group by group. Forced
+// inline, as GCC would leave this and LocalEntropy as calls in the innermost loop.
+template <size_t... Offset>
+[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts, std::index_sequence<Offset...>)
+{
+    const auto *bytes = reinterpret_cast<const quint8 *>(&counts);
+    return (logs.countLogCount[bytes[ByteOf(int(Offset) + 1)]] + ...);
+}
+
+[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts)
+{
+    return CountLogCountSum(logs, counts, std::make_index_sequence<GroupCount>());
 }
 
 class BorderedGrid
@@ -115,61 +137,198 @@ private:
     std::vector<quint8> cells_;
 };
 
-// Calls visit(group, counts) for every home, row by row, with the counts of the square of
-// the given radius around it, clipped to the grid. Column sums over the rows of the square
-// slide down the map and the square slides along them.
-template <typename Visit>
-void SweepSquares(const BorderedGrid &grid, int radius, Visit &&visit)
+// The squares of every radius of SpatialRadii around each home of one row after another,
+// clipped to the grid: each the difference of four sums over rectangles from the top left
+// corner (a summed-area table), of which only the rows the largest square spans are kept.
+// The sums overflow their bytes, but as the arithmetic wraps, a square's counts come out
+// exact.
+class SquareSweep
 {
-    const int width = grid.width();
-    std::vector<Packed> columnSums(size_t(width) + 2 * size_t(radius) + 1, 0);
-    Packed *column = columnSums.data() + radius;   // column[x], x from -radius to width + radius
-    for (int dy = -radius; dy <= radius; ++dy) {
-        const quint8 *cells = grid.row(dy);
-        for (int x = -radius; x < width + radius; ++x)
-            column[x] += OneHot[cells[x]];
-    }
-    for (int y = 0; y < grid.height(); ++y) {
-        if (y > 0) {
-            const quint8 *entering = grid.row(y + radius);
-            const quint8 *leaving = grid.row(y - radius - 1);
-            for (int x = -radius; x < width + radius; ++x)
-                column[x] += OneHot[entering[x]] - OneHot[leaving[x]];
-        }
-        Packed square = 0;
-        for (int dx = -radius; dx <= radius; ++dx)
-            square += column[dx];
-        const quint8 *cells = grid.row(y);
-        for (int x = 0; x < width; ++x) {
-            visit(cells[x], square);
-            square += column[x + radius + 1] - column[x - radius];
-        }
-    }
-}
-
-// Residents by group, number of in-grid neighbours and number of those of the same group.
-struct NeighbourTally
-{
-    using Table = std::array<std::array<qint64, MostNeighbours + 1>, MostNeighbours + 1>;
-    GroupTable<Table> residents{};   // [group][neighbours][same]
-    qint64 residentPairs = 0;        // ordered pairs of neighbouring residents
-    qint64 samePairs = 0;            // ... of the same group
-
-    void Add(int group, Packed square)
+public:
+    explicit SquareSweep(const BorderedGrid &grid)
+        : grid_(grid)
+        , stride_(size_t(grid.width()) + 2 * Border + 1)
+        , sums_(RingRows * stride_, 0)
     {
-        const int same = Field(square, group) - 1;
-        ++residents[group][Homes(square) - 1][same];
-        residentPairs += Residents(square) - 1;
-        samePairs += same;
+        for (int y = -LargestRadius - 1; y < LargestRadius; ++y)
+            FillRow(y);
+        for (std::vector<Packed> &squares : squares_)
+            squares.assign(size_t(grid.width()), 0);
     }
+
+    // Moves on to the next row, the first time to row 0.
+    void Advance()
+    {
+        ++row_;
+        FillRow(row_ + LargestRadius);
+        for (size_t i = 0; i < SpatialRadii.size(); ++i) {
+            const int r = SpatialRadii[i];
+            const Packed *bottom = Row(row_ + r);
+            const Packed *top = Row(row_ - r - 1);
+            Packed *squares = squares_[i].data();
+            for (int x = 0; x < grid_.width(); ++x)
+                squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
+        }
+    }
+
+    // The counts of the squares of radius SpatialRadii[i] around the homes of the row.
+    const Packed *squares(size_t i) const { return squares_[i].data(); }
+
+private:
+    // Enough rows for the largest square and the row above it.
+    static constexpr int RingRows = 16;
+    static_assert(RingRows >= 2 * LargestRadius + 2 && (RingRows & (RingRows - 1)) == 0);
+
+    // The sums over rows up to y and columns up to x, for x from -Border - 1.
+    Packed *Row(int y) { return sums_.data() + size_t((y + RingRows) & (RingRows - 1)) * stride_ + Border + 1; }
+
+    void FillRow(int y)
+    {
+        Packed *sums = Row(y);
+        if (y < -Border) {   // above the border, where nothing counts
+            std::fill_n(sums - Border - 1, stride_, 0);
+            return;
+        }
+        const Packed *above = Row(y - 1);
+        const quint8 *cells = grid_.row(y);
+        Packed rowSum = 0;
+        for (int x = -Border; x < grid_.width() + Border; ++x) {
+            rowSum += OneHot[cells[x]];
+            sums[x] = above[x] + rowSum;
+        }
+    }
+
+    const BorderedGrid &grid_;
+    size_t stride_;
+    int row_ = -1;
+    std::vector<Packed> sums_;
+    std::array<std::vector<Packed>, SpatialRadii.size()> squares_;
 };
 
 // The entropy of the residents' groups in a square: ln n - (sum of c ln c) / n.
-double LocalEntropy(const LogTables &logs, Packed square)
+[[gnu::always_inline]] inline double LocalEntropy(const LogTables &logs, const Packed &square)
 {
     const int n = Residents(square);
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
 }
+
+// Everything the measures of neighbours and of local environments sum over the residents,
+// gathered in one pass along each row. Per group, the counts of residents, of their
+// same-group neighbours and of the dissatisfied add up in the bytes of packed words, a block
+// of homes at a time, without a branch. Each home is taken to have eight neighbours; the
+// homes on the edges of the grid, which have fewer, are tallied again by their number of
+// neighbours to correct the mean share.
+class ResidentSums
+{
+public:
+    explicit ResidentSums(const GroupTable<qint16> &prefEighths)
+    {
+        // A resident is dissatisfied when same < preference, that is when its own byte of the
+        // square (same + 1, itself included) is at most the preference. Group 0 never is.
+        for (int g = 1; g <= GroupCount; ++g) {
+            const int preference = std::clamp<int>(prefEighths[g], 0, MostNeighbours + 1);
+            dissatisfiedUpTo_[g] = Packed(preference) << (FieldBits * g);
+        }
+    }
+
+    void AddRow(const LogTables &logs, const quint8 *cells, const SquareSweep &sweep, int width)
+    {
+        const Packed *neighbourhoods = sweep.squares(0);
+        for (int start = 0; start < width; start += BlockHomes) {
+            const int end = std::min(start + BlockHomes, width);
+            Packed own = 0, members = 0, dissatisfied = 0, around = 0;
+            for (int x = start; x < end; ++x) {
+                const int g = cells[x];
+                const Packed square = neighbourhoods[x];
+                const Packed mine = square & OwnByte[g];   // for an empty home, byte 0: never read
+                own += mine;
+                members += OneHot[g];
+                dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
+                around += square & AllOnesIf(g != NoGroup);
+                if (g != NoGroup) {
+                    for (size_t i = 0; i < SpatialRadii.size(); ++i)
+                        localEntropy_[i] += LocalEntropy(logs, sweep.squares(i)[x]);
+                }
+            }
+            for (int g = 1; g <= GroupCount; ++g) {
+                const int residents = Field(members, g);
+                groups_[g].residents += residents;
+                groups_[g].same += Field(own, g) - residents;
+                groups_[g].dissatisfied += Field(dissatisfied, g);
+                residentPairs_ += Field(around, g);
+            }
+            residentPairs_ -= Residents(members);   // a resident is not its own neighbour
+        }
+    }
+
+    // Homes on the edges, with fewer than eight neighbours, once more.
+    void AddEdges(int y, int height, const quint8 *cells, const Packed *neighbourhoods, int width)
+    {
+        const bool wholeRow = y == 0 || y == height - 1;
+        const int step = wholeRow ? 1 : std::max(width - 1, 1);
+        for (int x = 0; x < width; x += step) {
+            const int g = cells[x];
+            if (g != NoGroup)
+                ++edges_[g][Homes(neighbourhoods[x]) - 1][Field(neighbourhoods[x], g) - 1];
+        }
+    }
+
+    struct GroupSums
+    {
+        qint64 residents = 0;
+        qint64 dissatisfied = 0;
+        double sameShareSum = 0.0;   // of same-group neighbours / neighbours, over the residents
+    };
+    GroupSums sums(int group) const
+    {
+        const Group &g = groups_[group];
+        GroupSums sums{g.residents, g.dissatisfied, double(g.same) / MostNeighbours};
+        for (int n = 1; n < MostNeighbours; ++n) {
+            qint64 same = 0;
+            for (int k = 0; k <= n; ++k)
+                same += k * edges_[group][n][k];
+            sums.sameShareSum += double(same) / n - double(same) / MostNeighbours;
+        }
+        return sums;
+    }
+
+    qint64 residentPairs() const { return residentPairs_; }   // ordered
+    qint64 samePairs() const
+    {
+        qint64 pairs = 0;
+        for (int g = 1; g <= GroupCount; ++g)
+            pairs += groups_[g].same;
+        return pairs;
+    }
+
+    // Sum over the residents of the entropy of the square of radius SpatialRadii[i] around each.
+    double localEntropy(size_t i) const { return localEntropy_[i]; }
+
+private:
+    // A block's sums stay within their bytes: a byte grows by at most 9 a home.
+    static constexpr int BlockHomes = int(FieldMask) / (MostNeighbours + 1);
+
+    static constexpr std::array<Packed, OffGrid + 1> OwnByte = [] {
+        std::array<Packed, OffGrid + 1> table{};
+        for (int g = 0; g <= GroupCount; ++g)
+            table[g] = FieldMask << (FieldBits * g);
+        return table;
+    }();
+
+    struct Group
+    {
+        qint64 residents = 0;
+        qint64 same = 0;   // same-group neighbours
+        qint64 dissatisfied = 0;
+    };
+    using EdgeTable = std::array<std::array<qint64, MostNeighbours + 1>, MostNeighbours + 1>;
+
+    std::array<Packed, OffGrid + 1> dissatisfiedUpTo_{};
+    GroupTable<Group> groups_{};
+    GroupTable<EdgeTable> edges_{};   // [group][neighbours][same] of the homes on the edges
+    qint64 residentPairs_ = 0;
+    std::array<double, SpatialRadii.size()> localEntropy_{};
+};
 
 struct Composition
 {
@@ -179,14 +338,11 @@ struct Composition
     double totalEntropy = 0.0;   // total times the entropy E of the city, T E
 };
 
-Composition CompositionOf(const NeighbourTally &tally)
+Composition CompositionOf(const ResidentSums &tally)
 {
     Composition city;
     for (int g = 1; g <= GroupCount; ++g) {
-        for (const auto &bySame : tally.residents[g]) {
-            for (qint64 k : bySame)
-                city.residents[g] += k;
-        }
+        city.residents[g] = tally.sums(g).residents;
         city.total += city.residents[g];
         city.groupsPresent += city.residents[g] > 0 ? 1 : 0;
     }
@@ -210,29 +366,17 @@ struct Share
     }
 };
 
-void MeasureNeighbours(const NeighbourTally &tally, const GroupTable<qint16> &prefEighths,
-                       bool hasNeighbours, CityMeasures &m)
+void MeasureNeighbours(const ResidentSums &tally, bool hasNeighbours, CityMeasures &m)
 {
     double allShareSum = 0.0;
     Share allDissatisfied;
     for (int g = 1; g <= GroupCount; ++g) {
-        double shareSum = 0.0;
-        Share dissatisfied;
-        for (int n = 0; n <= MostNeighbours; ++n) {
-            qint64 sameSum = 0;
-            for (int same = 0; same <= MostNeighbours; ++same) {
-                const qint64 k = tally.residents[g][n][same];
-                sameSum += same * k;
-                dissatisfied.whole += k;
-                dissatisfied.part += same < prefEighths[g] ? k : 0;
-            }
-            if (n > 0)
-                shareSum += double(sameSum) / double(n);
-        }
-        if (dissatisfied.whole > 0 && hasNeighbours)
-            m.sameShare[g] = shareSum / double(dissatisfied.whole);
+        const ResidentSums::GroupSums sums = tally.sums(g);
+        const Share dissatisfied{sums.dissatisfied, sums.residents};
+        if (sums.residents > 0 && hasNeighbours)
+            m.sameShare[g] = sums.sameShareSum / double(sums.residents);
         m.dissatisfied[g] = dissatisfied.value();
-        allShareSum += shareSum;
+        allShareSum += sums.sameShareSum;
         allDissatisfied.part += dissatisfied.part;
         allDissatisfied.whole += dissatisfied.whole;
     }
@@ -240,7 +384,7 @@ void MeasureNeighbours(const NeighbourTally &tally, const GroupTable<qint16> &pr
         m.sameShareAll = allShareSum / double(allDissatisfied.whole);
     m.dissatisfiedAll = allDissatisfied.value();
 
-    Share differentPairs{tally.residentPairs - tally.samePairs, tally.residentPairs};
+    const Share differentPairs{tally.residentPairs() - tally.samePairs(), tally.residentPairs()};
     m.interfaceDensity = differentPairs.value();
 }
 
@@ -267,7 +411,7 @@ void MeasureTracts(const BorderedGrid &grid, const Composition &city, const LogT
                 tracts[tx] += sum;
             }
         }
-        for (Packed tract : tracts) {
+        for (const Packed &tract : tracts) {
             const int t = Residents(tract);
             tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
             for (int g = 1; g <= GroupCount; ++g)
@@ -284,89 +428,149 @@ void MeasureTracts(const BorderedGrid &grid, const Composition &city, const LogT
 struct Clusters
 {
     GroupTable<int> count{};
-    GroupTable<qint64> largest{};
+    GroupTable<qint32> largest{};
 };
 
-// 8-connected clusters in one pass: each home joins the provisional label of a neighbour
-// above or to its left, and labels that meet are united (union-find, the lower label is the
-// root). Of those neighbours, only the upper-right one can belong to a different label than
-// the one taken, so each home unites at most once.
-Clusters FindClusters(const BorderedGrid &grid)
+// 8-connected clusters in one pass: each home takes the provisional label of a neighbour
+// above or to its left that shares its group, or a new one, and labels that meet are united
+// (union-find, the lower label is the root). Of those neighbours only the upper right one
+// can hold a label the chosen one has not met, so a home causes at most one union. The
+// choice goes through tables indexed by which neighbours match, computed for a whole row at
+// once, because branches on random maps would be mispredicted half the time. Empty homes
+// form clusters of their own, which are not counted, rather than a branch.
+class ClusterFinder
 {
-    const int width = grid.width();
-    std::vector<qint32> parent;
-    std::vector<qint64> size;
-    std::vector<quint8> groupOf;
-    const size_t expected = size_t(width) * size_t(grid.height()) / 4;
-    parent.reserve(expected);
-    size.reserve(expected);
-    groupOf.reserve(expected);
+public:
+    explicit ClusterFinder(const BorderedGrid &grid)
+        : grid_(grid)
+        , labelStride_(size_t(grid.width()) + 2)
+        , labelRows_(2 * labelStride_, 0)
+        , codes_(size_t(grid.width()), 0)
+        , meetings_(size_t(grid.width()))
+    {
+    }
 
-    auto root = [&](qint32 label) {
-        while (parent[label] != label) {
-            parent[label] = parent[parent[label]];
-            label = parent[label];
+    Clusters Find()
+    {
+        for (int y = 0; y < grid_.height(); ++y) {
+            Reserve(size_t(next_) + size_t(grid_.width()));
+            LabelRow(y);
+        }
+        return Count();
+    }
+
+private:
+    // Which earlier neighbours share a home's group, one bit each.
+    enum Match : quint8 { Above = 1, AboveLeft = 2, Left = 4, AboveRight = 8 };
+    static constexpr int MatchCodes = 16;
+
+    // Whether the upper right neighbour brings a label that the one taken may not have met:
+    // the left and both upper corners have already joined the home above.
+    static constexpr std::array<quint8, MatchCodes> Meets = [] {
+        std::array<quint8, MatchCodes> table{};
+        for (int code = 0; code < MatchCodes; ++code)
+            table[code] = !(code & Above) && (code & AboveRight) && (code & (AboveLeft | Left)) ? 1 : 0;
+        return table;
+    }();
+
+    void Reserve(size_t labels)
+    {
+        const size_t old = parent_.size();
+        if (old >= labels)
+            return;
+        const size_t size = std::max(labels, 2 * old);
+        parent_.resize(size);
+        std::iota(parent_.begin() + qsizetype(old), parent_.end(), qint32(old));
+        size_.resize(size, 0);
+        group_.resize(size, 0);
+    }
+
+    qint32 Root(qint32 label)
+    {
+        while (parent_[label] != label) {
+            parent_[label] = parent_[parent_[label]];
+            label = parent_[label];
         }
         return label;
-    };
-    auto unite = [&](qint32 a, qint32 b) {
-        a = root(a);
-        b = root(b);
-        if (a > b)
-            std::swap(a, b);
-        parent[b] = a;
-        return a;
-    };
+    }
 
-    // Labels of the row above and this row, from column -1 to width.
-    std::vector<qint32> aboveLabels(size_t(width) + 2, 0);
-    std::vector<qint32> rowLabels(size_t(width) + 2, 0);
-    for (int y = 0; y < grid.height(); ++y) {
-        const quint8 *above = grid.row(y - 1);
-        const quint8 *cells = grid.row(y);
-        const qint32 *up = aboveLabels.data() + 1;
-        qint32 *here = rowLabels.data() + 1;
+    void Unite(qint32 a, qint32 b)
+    {
+        a = Root(a);
+        b = Root(b);
+        parent_[std::max(a, b)] = std::min(a, b);
+    }
+
+    void LabelRow(int y)
+    {
+        const quint8 *above = grid_.row(y - 1);
+        const quint8 *cells = grid_.row(y);
+        const int width = grid_.width();
         for (int x = 0; x < width; ++x) {
             const quint8 g = cells[x];
-            if (g == NoGroup)
-                continue;
-            qint32 label;
-            if (above[x] == g) {
-                label = up[x];   // the left and both upper corners already joined it
-            } else if (above[x - 1] == g || cells[x - 1] == g) {
-                label = above[x - 1] == g ? up[x - 1] : here[x - 1];
-                if (above[x + 1] == g)
-                    label = unite(label, up[x + 1]);
-            } else if (above[x + 1] == g) {
-                label = up[x + 1];
-            } else {
-                label = qint32(parent.size());
-                parent.push_back(label);
-                size.push_back(0);
-                groupOf.push_back(g);
-            }
-            here[x] = label;
-            ++size[label];
+            codes_[x] = quint8((above[x] == g ? Above : 0) | (above[x - 1] == g ? AboveLeft : 0)
+                               | (cells[x - 1] == g ? Left : 0) | (above[x + 1] == g ? AboveRight : 0));
         }
-        std::swap(aboveLabels, rowLabels);
+
+        // The two rows of labels take turns; both start at column -1.
+        qint32 *here = labelRows_.data() + (y % 2) * qsizetype(labelStride_) + 1;
+        const qint32 *up = labelRows_.data() + ((y + 1) % 2) * qsizetype(labelStride_) + 1;
+        const qsizetype toUp = up - here;
+        std::array<qsizetype, MatchCodes> source{};   // where each code takes its label from
+        for (int code = 1; code < MatchCodes; ++code) {
+            source[code] = code & Above ? toUp
+                : code & AboveLeft      ? toUp - 1
+                : code & Left           ? -1
+                                        : toUp + 1;
+        }
+
+        size_t meetings = 0;
+        for (int x = 0; x < width; ++x) {
+            const quint8 code = codes_[x];
+            const bool isNew = code == 0;
+            const qint32 found = here[x + source[code]];
+            const qint32 label = isNew ? next_ : found;
+            meetings_[meetings] = {label, up[x + 1]};   // kept only if they met
+            meetings += Meets[code];
+            group_[next_] = cells[x];                   // kept only if the label is new
+            next_ += isNew ? 1 : 0;
+            here[x] = label;
+            ++size_[label];
+        }
+        for (size_t i = 0; i < meetings; ++i)
+            Unite(meetings_[i].first, meetings_[i].second);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
-    Clusters clusters;
-    for (size_t label = 0; label < parent.size(); ++label) {
-        if (parent[label] == qint32(label)) {
-            ++clusters.count[groupOf[label]];
-        } else {
-            parent[label] = parent[parent[label]];
-            size[parent[label]] += size[label];
+    Clusters Count()
+    {
+        Clusters clusters;
+        for (qint32 label = 0; label < next_; ++label) {
+            if (parent_[label] == label) {
+                ++clusters.count[group_[label]];
+            } else {
+                parent_[label] = parent_[parent_[label]];
+                size_[parent_[label]] += size_[label];
+            }
         }
+        for (qint32 label = 0; label < next_; ++label) {
+            if (parent_[label] == label)
+                clusters.largest[group_[label]] = std::max(clusters.largest[group_[label]], size_[label]);
+        }
+        clusters.count[NoGroup] = 0;   // empty homes are no cluster
+        return clusters;
     }
-    for (size_t label = 0; label < parent.size(); ++label) {
-        if (parent[label] == qint32(label))
-            clusters.largest[groupOf[label]] = std::max(clusters.largest[groupOf[label]], size[label]);
-    }
-    return clusters;
-}
+
+    const BorderedGrid &grid_;
+    size_t labelStride_;
+    std::vector<qint32> labelRows_;
+    std::vector<quint8> codes_;
+    std::vector<std::pair<qint32, qint32>> meetings_;   // labels found to touch in this row
+    std::vector<qint32> parent_;
+    std::vector<qint32> size_;
+    std::vector<quint8> group_;
+    qint32 next_ = 0;
+};
 
 } // namespace
 
@@ -376,32 +580,26 @@ CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighth
     const LogTables &logs = Logs();
     CityMeasures m;
 
-    std::array<double, SpatialRadii.size()> localEntropy{};   // summed over the residents
-    NeighbourTally tally;
-    SweepSquares(bordered, NeighbourRadius, [&](int group, Packed square) {
-        if (group != NoGroup) {
-            tally.Add(group, square);
-            localEntropy[0] += LocalEntropy(logs, square);
-        }
-    });
-    for (size_t i = 1; i < SpatialRadii.size(); ++i) {
-        SweepSquares(bordered, SpatialRadii[i], [&](int group, Packed square) {
-            if (group != NoGroup)
-                localEntropy[i] += LocalEntropy(logs, square);
-        });
+    ResidentSums tally(prefEighths);
+    SquareSweep sweep(bordered);
+    for (int y = 0; y < grid.height(); ++y) {
+        sweep.Advance();
+        const quint8 *cells = bordered.row(y);
+        tally.AddRow(logs, cells, sweep, grid.width());
+        tally.AddEdges(y, grid.height(), cells, sweep.squares(0), grid.width());
     }
 
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
-    MeasureNeighbours(tally, prefEighths, hasNeighbours, m);
+    MeasureNeighbours(tally, hasNeighbours, m);
 
     const Composition city = CompositionOf(tally);
     if (city.groupsPresent >= 2) {
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
-            m.spatialH[i] = 1.0 - localEntropy[i] / city.totalEntropy;
+            m.spatialH[i] = 1.0 - tally.localEntropy(i) / city.totalEntropy;
     }
     MeasureTracts(bordered, city, logs, m);
 
-    const Clusters clusters = FindClusters(bordered);
+    const Clusters clusters = ClusterFinder(bordered).Find();
     for (int g = 1; g <= GroupCount; ++g) {
         m.clusters[g] = clusters.count[g];
         if (city.residents[g] > 0)
