@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -31,8 +32,8 @@ using Packed = quint64;
 constexpr int FieldBits = 8;
 constexpr Packed FieldMask = 0xff;
 constexpr int LargestSquare = (2 * LargestRadius + 1) * (2 * LargestRadius + 1);
-static_assert(LargestSquare <= int(FieldMask) && TractSide * TractSide <= int(FieldMask));
-static_assert((GroupCount + 1) * FieldBits <= 64);
+static_assert(LargestSquare <= int(FieldMask) && TractSide * TractSide <= LargestSquare);
+static_assert((GroupCount + 1) * FieldBits <= 64 - 2 * FieldBits, "bytes 6 and 7 stay empty");
 
 constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
     std::array<Packed, OffGrid + 1> table{};   // an off-grid home counts nowhere
@@ -41,20 +42,18 @@ constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
     return table;
 }();
 
-constexpr Packed AllBytes = 0x0101010101010101;
-constexpr Packed HomeBytes = (Packed(1) << ((GroupCount + 1) * FieldBits)) - 1;
-constexpr Packed ResidentBytes = HomeBytes & ~FieldMask;
+// The sum of the bytes selected by a multiplier lands in the top byte of the product; no
+// partial sum carries, as the counts of a square or tract add up to at most a byte.
+constexpr Packed HomeBytes = 0x0101010101010101;       // bytes 0 to 7, of which 6 and 7 are 0
+constexpr Packed ResidentBytes = 0x0001010101010101;   // byte 0, the empty homes, left out
 
 int Field(Packed counts, int group)
 {
     return int((counts >> (FieldBits * group)) & FieldMask);
 }
 
-// The sum of the selected bytes lands in the top byte of the product.
-int ByteSum(Packed counts)
-{
-    return int((counts * AllBytes) >> (64 - FieldBits));
-}
+int Homes(Packed counts) { return int((counts * HomeBytes) >> (64 - FieldBits)); }
+int Residents(Packed counts) { return int((counts * ResidentBytes) >> (64 - FieldBits)); }
 
 // All ones or nothing: a choice without a branch, where a branch would be mispredicted.
 Packed AllOnesIf(bool condition)
@@ -62,15 +61,18 @@ Packed AllOnesIf(bool condition)
     return Packed(0) - Packed(condition);
 }
 
-int Homes(Packed counts) { return ByteSum(counts & HomeBytes); }
-int Residents(Packed counts) { return ByteSum(counts & ResidentBytes); }
 
-// c ln c, ln c and 1 / c for every count a byte can hold, for the entropies.
+// c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
+// d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
+// look-up serves two groups.
+constexpr size_t PairEntries = (FieldMask + 1) * (LargestSquare + 1);
+
 struct LogTables
 {
     std::array<double, FieldMask + 1> countLogCount{};
     std::array<double, FieldMask + 1> log{};
     std::array<double, FieldMask + 1> inverse{};
+    std::vector<double> pairCountLogCount = std::vector<double>(PairEntries);
 };
 
 const LogTables &Logs()
@@ -82,30 +84,46 @@ const LogTables &Logs()
             t.countLogCount[c] = double(c) * t.log[c];
             t.inverse[c] = 1.0 / double(c);
         }
+        for (size_t i = 0; i < PairEntries; ++i)
+            t.pairCountLogCount[i] = t.countLogCount[i & FieldMask] + t.countLogCount[i >> FieldBits];
         return t;
     }();
     return tables;
 }
 
-// The byte of a packed word in memory that holds a group's count.
+// Where in a packed word in memory a group's byte lies, and the two bytes of a group and
+// the next, to be read as one 16-bit number with the lower group's count in its low byte.
 constexpr int ByteOf(int group)
 {
     return std::endian::native == std::endian::little ? group : int(sizeof(Packed)) - 1 - group;
 }
+constexpr int PairOf(int group)
+{
+    return std::min(ByteOf(group), ByteOf(group + 1));
+}
 
-// Sum over groups of c ln c for the residents counted in `counts`, reading each count as a
-// byte from memory (cheaper than shifting it out) and written out group by group. Forced
-// inline, as GCC would leave this and LocalEntropy as calls in the innermost loop.
-template <size_t... Offset>
-[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts, std::index_sequence<Offset...>)
+// Sum over groups of c ln c for the residents counted in `counts`, group by group or two at a
+// time, the counts read straight from memory. Forced inline, as GCC would leave this and
+// LocalEntropy as calls in the innermost loop.
+template <size_t... Pair>
+[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts,
+                                                      std::index_sequence<Pair...>)
 {
     const auto *bytes = reinterpret_cast<const quint8 *>(&counts);
-    return (logs.countLogCount[bytes[ByteOf(int(Offset) + 1)]] + ...);
+    auto pair = [&](int group) {
+        quint16 both;
+        std::memcpy(&both, bytes + PairOf(group), sizeof both);
+        return logs.pairCountLogCount[both];
+    };
+    double sum = (pair(2 * int(Pair) + 1) + ...);
+    if constexpr (GroupCount % 2 == 1)
+        sum += logs.countLogCount[bytes[ByteOf(GroupCount)]];
+    return sum;
 }
 
 [[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts)
 {
-    return CountLogCountSum(logs, counts, std::make_index_sequence<GroupCount>());
+    return CountLogCountSum(logs, counts, std::make_index_sequence<GroupCount / 2>());
 }
 
 class BorderedGrid
@@ -161,12 +179,13 @@ public:
     {
         ++row_;
         FillRow(row_ + LargestRadius);
+        const int width = grid_.width();   // read once: the stores below might alias it
         for (size_t i = 0; i < SpatialRadii.size(); ++i) {
             const int r = SpatialRadii[i];
             const Packed *bottom = Row(row_ + r);
             const Packed *top = Row(row_ - r - 1);
             Packed *squares = squares_[i].data();
-            for (int x = 0; x < grid_.width(); ++x)
+            for (int x = 0; x < width; ++x)
                 squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
         }
     }
@@ -191,8 +210,9 @@ private:
         }
         const Packed *above = Row(y - 1);
         const quint8 *cells = grid_.row(y);
+        const int end = grid_.width() + Border;
         Packed rowSum = 0;
-        for (int x = -Border; x < grid_.width() + Border; ++x) {
+        for (int x = -Border; x < end; ++x) {
             rowSum += OneHot[cells[x]];
             sums[x] = above[x] + rowSum;
         }
@@ -205,19 +225,17 @@ private:
     std::array<std::vector<Packed>, SpatialRadii.size()> squares_;
 };
 
-// The entropy of the residents' groups in a square: ln n - (sum of c ln c) / n.
-[[gnu::always_inline]] inline double LocalEntropy(const LogTables &logs, const Packed &square)
+// The entropy of the residents' groups in a square, of n residents: ln n - (sum of c ln c) / n.
+[[gnu::always_inline]] inline double LocalEntropy(const LogTables &logs, const Packed &square, int n)
 {
-    const int n = Residents(square);
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
 }
 
 // Everything the measures of neighbours and of local environments sum over the residents,
-// gathered in one pass along each row. Per group, the counts of residents, of their
-// same-group neighbours and of the dissatisfied add up in the bytes of packed words, a block
-// of homes at a time, without a branch. Each home is taken to have eight neighbours; the
-// homes on the edges of the grid, which have fewer, are tallied again by their number of
-// neighbours to correct the mean share.
+// gathered in one pass along each row. Per group, the counts of same-group neighbours and of
+// the dissatisfied add up in the bytes of packed words, a block of homes at a time, without a
+// branch. Each home is taken to have eight neighbours; the homes on the edges of the grid,
+// which have fewer, are tallied again by their number of neighbours to correct the mean share.
 class ResidentSums
 {
 public:
@@ -236,28 +254,27 @@ public:
         const Packed *neighbourhoods = sweep.squares(0);
         for (int start = 0; start < width; start += BlockHomes) {
             const int end = std::min(start + BlockHomes, width);
-            Packed own = 0, members = 0, dissatisfied = 0, around = 0;
+            Packed own = 0, dissatisfied = 0;
             for (int x = start; x < end; ++x) {
                 const int g = cells[x];
                 const Packed square = neighbourhoods[x];
                 const Packed mine = square & OwnByte[g];   // for an empty home, byte 0: never read
                 own += mine;
-                members += OneHot[g];
                 dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
-                around += square & AllOnesIf(g != NoGroup);
                 if (g != NoGroup) {
-                    for (size_t i = 0; i < SpatialRadii.size(); ++i)
-                        localEntropy_[i] += LocalEntropy(logs, sweep.squares(i)[x]);
+                    const int n = Residents(square);
+                    aroundResidents_ += n;
+                    localEntropy_[0] += LocalEntropy(logs, square, n);
+                    for (size_t i = 1; i < SpatialRadii.size(); ++i) {
+                        const Packed &wider = sweep.squares(i)[x];
+                        localEntropy_[i] += LocalEntropy(logs, wider, Residents(wider));
+                    }
                 }
             }
             for (int g = 1; g <= GroupCount; ++g) {
-                const int residents = Field(members, g);
-                groups_[g].residents += residents;
-                groups_[g].same += Field(own, g) - residents;
+                groups_[g].sameAndSelf += Field(own, g);
                 groups_[g].dissatisfied += Field(dissatisfied, g);
-                residentPairs_ += Field(around, g);
             }
-            residentPairs_ -= Residents(members);   // a resident is not its own neighbour
         }
     }
 
@@ -273,33 +290,25 @@ public:
         }
     }
 
-    struct GroupSums
+    // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
+    qint64 same(int group, qint64 residents) const { return groups_[group].sameAndSelf - residents; }
+    qint64 dissatisfied(int group) const { return groups_[group].dissatisfied; }
+
+    // Sum over the residents of a group of same-group neighbours / neighbours.
+    double sameShareSum(int group, qint64 residents) const
     {
-        qint64 residents = 0;
-        qint64 dissatisfied = 0;
-        double sameShareSum = 0.0;   // of same-group neighbours / neighbours, over the residents
-    };
-    GroupSums sums(int group) const
-    {
-        const Group &g = groups_[group];
-        GroupSums sums{g.residents, g.dissatisfied, double(g.same) / MostNeighbours};
+        double sum = double(same(group, residents)) / MostNeighbours;
         for (int n = 1; n < MostNeighbours; ++n) {
-            qint64 same = 0;
+            qint64 edgeSame = 0;
             for (int k = 0; k <= n; ++k)
-                same += k * edges_[group][n][k];
-            sums.sameShareSum += double(same) / n - double(same) / MostNeighbours;
+                edgeSame += k * edges_[group][n][k];
+            sum += double(edgeSame) / n - double(edgeSame) / MostNeighbours;
         }
-        return sums;
+        return sum;
     }
 
-    qint64 residentPairs() const { return residentPairs_; }   // ordered
-    qint64 samePairs() const
-    {
-        qint64 pairs = 0;
-        for (int g = 1; g <= GroupCount; ++g)
-            pairs += groups_[g].same;
-        return pairs;
-    }
+    // Ordered pairs of neighbouring residents.
+    qint64 residentPairs(qint64 residents) const { return aroundResidents_ - residents; }
 
     // Sum over the residents of the entropy of the square of radius SpatialRadii[i] around each.
     double localEntropy(size_t i) const { return localEntropy_[i]; }
@@ -317,8 +326,7 @@ private:
 
     struct Group
     {
-        qint64 residents = 0;
-        qint64 same = 0;   // same-group neighbours
+        qint64 sameAndSelf = 0;   // same-group neighbours, plus one for each resident
         qint64 dissatisfied = 0;
     };
     using EdgeTable = std::array<std::array<qint64, MostNeighbours + 1>, MostNeighbours + 1>;
@@ -326,9 +334,38 @@ private:
     std::array<Packed, OffGrid + 1> dissatisfiedUpTo_{};
     GroupTable<Group> groups_{};
     GroupTable<EdgeTable> edges_{};   // [group][neighbours][same] of the homes on the edges
-    qint64 residentPairs_ = 0;
+    qint64 aroundResidents_ = 0;      // residents in the squares of radius 1 around the residents
     std::array<double, SpatialRadii.size()> localEntropy_{};
 };
+
+// The counts of the tracts of TractSide x TractSide homes, row by row, partial ones at the
+// right and bottom.
+struct Tracts
+{
+    int across = 0;
+    std::vector<Packed> counts;
+};
+
+Tracts CountTracts(const BorderedGrid &grid)
+{
+    Tracts tracts;
+    tracts.across = (grid.width() + TractSide - 1) / TractSide;
+    const int down = (grid.height() + TractSide - 1) / TractSide;
+    tracts.counts.assign(size_t(tracts.across) * size_t(down), 0);
+    for (int ty = 0; ty < down; ++ty) {
+        Packed *row = tracts.counts.data() + size_t(ty) * size_t(tracts.across);
+        for (int dy = 0; dy < TractSide; ++dy) {
+            const quint8 *cells = grid.row(ty * TractSide + dy);   // the border counts nowhere
+            for (int tx = 0; tx < tracts.across; ++tx) {
+                Packed sum = 0;
+                for (int dx = 0; dx < TractSide; ++dx)
+                    sum += OneHot[cells[tx * TractSide + dx]];
+                row[tx] += sum;
+            }
+        }
+    }
+    return tracts;
+}
 
 struct Composition
 {
@@ -338,11 +375,14 @@ struct Composition
     double totalEntropy = 0.0;   // total times the entropy E of the city, T E
 };
 
-Composition CompositionOf(const ResidentSums &tally)
+Composition CompositionOf(const Tracts &tracts)
 {
     Composition city;
+    for (const Packed &tract : tracts.counts) {
+        for (int g = 1; g <= GroupCount; ++g)
+            city.residents[g] += Field(tract, g);
+    }
     for (int g = 1; g <= GroupCount; ++g) {
-        city.residents[g] = tally.sums(g).residents;
         city.total += city.residents[g];
         city.groupsPresent += city.residents[g] > 0 ? 1 : 0;
     }
@@ -366,57 +406,43 @@ struct Share
     }
 };
 
-void MeasureNeighbours(const ResidentSums &tally, bool hasNeighbours, CityMeasures &m)
+void MeasureNeighbours(const ResidentSums &tally, const Composition &city, bool hasNeighbours,
+                       CityMeasures &m)
 {
     double allShareSum = 0.0;
-    Share allDissatisfied;
+    Share allDissatisfied{0, city.total};
+    qint64 samePairs = 0;
     for (int g = 1; g <= GroupCount; ++g) {
-        const ResidentSums::GroupSums sums = tally.sums(g);
-        const Share dissatisfied{sums.dissatisfied, sums.residents};
-        if (sums.residents > 0 && hasNeighbours)
-            m.sameShare[g] = sums.sameShareSum / double(sums.residents);
-        m.dissatisfied[g] = dissatisfied.value();
-        allShareSum += sums.sameShareSum;
-        allDissatisfied.part += dissatisfied.part;
-        allDissatisfied.whole += dissatisfied.whole;
+        const qint64 residents = city.residents[g];
+        const double shareSum = tally.sameShareSum(g, residents);
+        if (residents > 0 && hasNeighbours)
+            m.sameShare[g] = shareSum / double(residents);
+        m.dissatisfied[g] = Share{tally.dissatisfied(g), residents}.value();
+        allShareSum += shareSum;
+        allDissatisfied.part += tally.dissatisfied(g);
+        samePairs += tally.same(g, residents);
     }
-    if (allDissatisfied.whole > 0 && hasNeighbours)
-        m.sameShareAll = allShareSum / double(allDissatisfied.whole);
+    if (city.total > 0 && hasNeighbours)
+        m.sameShareAll = allShareSum / double(city.total);
     m.dissatisfiedAll = allDissatisfied.value();
 
-    const Share differentPairs{tally.residentPairs() - tally.samePairs(), tally.residentPairs()};
-    m.interfaceDensity = differentPairs.value();
+    const qint64 residentPairs = tally.residentPairs(city.total);
+    m.interfaceDensity = Share{residentPairs - samePairs, residentPairs}.value();
 }
 
-// Dissimilarity and Theil's H over tracts of TractSide x TractSide homes, partial ones at
-// the right and bottom. D is summed in whole numbers: t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
-void MeasureTracts(const BorderedGrid &grid, const Composition &city, const LogTables &logs,
-                   CityMeasures &m)
+// Dissimilarity and Theil's H over the tracts. D is summed in whole numbers:
+// t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTables &logs, CityMeasures &m)
 {
     if (city.groupsPresent < 2)
         return;
-    const int across = (grid.width() + TractSide - 1) / TractSide;
-    const int down = (grid.height() + TractSide - 1) / TractSide;
-    std::vector<Packed> tracts(size_t(across), 0);
     qint64 deviation = 0;
     double tractEntropy = 0.0;   // sum of t_j E_j
-    for (int ty = 0; ty < down; ++ty) {
-        std::fill(tracts.begin(), tracts.end(), 0);
-        for (int dy = 0; dy < TractSide; ++dy) {
-            const quint8 *cells = grid.row(ty * TractSide + dy);
-            for (int tx = 0; tx < across; ++tx) {
-                Packed sum = 0;
-                for (int dx = 0; dx < TractSide; ++dx)
-                    sum += OneHot[cells[tx * TractSide + dx]];
-                tracts[tx] += sum;
-            }
-        }
-        for (const Packed &tract : tracts) {
-            const int t = Residents(tract);
-            tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
-            for (int g = 1; g <= GroupCount; ++g)
-                deviation += std::llabs(city.total * Field(tract, g) - t * city.residents[g]);
-        }
+    for (const Packed &tract : tracts.counts) {
+        const int t = Residents(tract);
+        tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
+        for (int g = 1; g <= GroupCount; ++g)
+            deviation += std::llabs(city.total * Field(tract, g) - t * city.residents[g]);
     }
     qint64 interaction = 0;   // T^2 I
     for (int g = 1; g <= GroupCount; ++g)
@@ -580,6 +606,10 @@ CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighth
     const LogTables &logs = Logs();
     CityMeasures m;
 
+    const Tracts tracts = CountTracts(bordered);
+    const Composition city = CompositionOf(tracts);
+    MeasureTracts(tracts, city, logs, m);
+
     ResidentSums tally(prefEighths);
     SquareSweep sweep(bordered);
     for (int y = 0; y < grid.height(); ++y) {
@@ -588,16 +618,12 @@ CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighth
         tally.AddRow(logs, cells, sweep, grid.width());
         tally.AddEdges(y, grid.height(), cells, sweep.squares(0), grid.width());
     }
-
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
-    MeasureNeighbours(tally, hasNeighbours, m);
-
-    const Composition city = CompositionOf(tally);
+    MeasureNeighbours(tally, city, hasNeighbours, m);
     if (city.groupsPresent >= 2) {
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
             m.spatialH[i] = 1.0 - tally.localEntropy(i) / city.totalEntropy;
     }
-    MeasureTracts(bordered, city, logs, m);
 
     const Clusters clusters = ClusterFinder(bordered).Find();
     for (int g = 1; g <= GroupCount; ++g) {
