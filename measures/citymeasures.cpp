@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <numeric>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -22,6 +22,7 @@ constexpr int LargestRadius = *std::max_element(SpatialRadii.begin(), SpatialRad
 // The grid is copied inside a border of off-grid homes wide enough for the largest square
 // and the last partial tract, so that no inner loop tests for an edge.
 constexpr int Border = std::max(LargestRadius, TractSide - 1);
+static_assert(TractSide - 1 <= LargestRadius, "a tract's rows are summed while the sweep keeps them");
 constexpr quint8 OffGrid = GroupCount + 1;
 
 // The counts of a square or tract, one byte per group (byte 0: empty homes) in one word,
@@ -193,6 +194,15 @@ public:
     // The counts of the squares of radius SpatialRadii[i] around the homes of the row.
     const Packed *squares(size_t i) const { return squares_[i].data(); }
 
+    // The counts of the rectangle of columns x0 to x1 and rows y0 to y1, clipped to the grid,
+    // for rows no further below the current one than the largest square reaches.
+    Packed RectangleCounts(int x0, int y0, int x1, int y1)
+    {
+        const Packed *bottom = Row(y1);
+        const Packed *top = Row(y0 - 1);
+        return bottom[x1] - top[x1] - bottom[x0 - 1] + top[x0 - 1];
+    }
+
 private:
     // Enough rows for the largest square and the row above it.
     static constexpr int RingRows = 16;
@@ -252,22 +262,24 @@ public:
     void AddRow(const LogTables &logs, const quint8 *cells, const SquareSweep &sweep, int width)
     {
         const Packed *neighbourhoods = sweep.squares(0);
+        std::array<double, SpatialRadii.size()> entropy{};
+        qint64 around = 0;
         for (int start = 0; start < width; start += BlockHomes) {
             const int end = std::min(start + BlockHomes, width);
             Packed own = 0, dissatisfied = 0;
             for (int x = start; x < end; ++x) {
                 const int g = cells[x];
                 const Packed square = neighbourhoods[x];
-                const Packed mine = square & OwnByte[g];   // for an empty home, byte 0: never read
+                const Packed mine = square & OwnByte[g];
                 own += mine;
                 dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
                 if (g != NoGroup) {
                     const int n = Residents(square);
-                    aroundResidents_ += n;
-                    localEntropy_[0] += LocalEntropy(logs, square, n);
+                    around += n;
+                    entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
                     for (size_t i = 1; i < SpatialRadii.size(); ++i) {
                         const Packed &wider = sweep.squares(i)[x];
-                        localEntropy_[i] += LocalEntropy(logs, wider, Residents(wider));
+                        entropy[i] += LocalEntropy(logs, wider, Residents(wider));
                     }
                 }
             }
@@ -276,6 +288,9 @@ public:
                 groups_[g].dissatisfied += Field(dissatisfied, g);
             }
         }
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            localEntropy_[i] += entropy[i];
+        aroundResidents_ += around;
     }
 
     // Homes on the edges, with fewer than eight neighbours, once more.
@@ -340,32 +355,32 @@ private:
 
 // The counts of the tracts of TractSide x TractSide homes, row by row, partial ones at the
 // right and bottom.
-struct Tracts
+class Tracts
 {
-    int across = 0;
-    std::vector<Packed> counts;
-};
+public:
+    explicit Tracts(const GroupGrid &grid)
+        : across_((grid.width() + TractSide - 1) / TractSide)
+    {
+        counts_.reserve(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
+    }
 
-Tracts CountTracts(const BorderedGrid &grid)
-{
-    Tracts tracts;
-    tracts.across = (grid.width() + TractSide - 1) / TractSide;
-    const int down = (grid.height() + TractSide - 1) / TractSide;
-    tracts.counts.assign(size_t(tracts.across) * size_t(down), 0);
-    for (int ty = 0; ty < down; ++ty) {
-        Packed *row = tracts.counts.data() + size_t(ty) * size_t(tracts.across);
-        for (int dy = 0; dy < TractSide; ++dy) {
-            const quint8 *cells = grid.row(ty * TractSide + dy);   // the border counts nowhere
-            for (int tx = 0; tx < tracts.across; ++tx) {
-                Packed sum = 0;
-                for (int dx = 0; dx < TractSide; ++dx)
-                    sum += OneHot[cells[tx * TractSide + dx]];
-                row[tx] += sum;
-            }
+    // Adds the tracts whose top row the sweep has reached, once it has.
+    void Add(SquareSweep &sweep, int y)
+    {
+        if (y % TractSide != 0)
+            return;
+        for (int tx = 0; tx < across_; ++tx) {
+            const int x = tx * TractSide;
+            counts_.push_back(sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1));
         }
     }
-    return tracts;
-}
+
+    const std::vector<Packed> &counts() const { return counts_; }
+
+private:
+    int across_;
+    std::vector<Packed> counts_;
+};
 
 struct Composition
 {
@@ -378,7 +393,7 @@ struct Composition
 Composition CompositionOf(const Tracts &tracts)
 {
     Composition city;
-    for (const Packed &tract : tracts.counts) {
+    for (const Packed &tract : tracts.counts()) {
         for (int g = 1; g <= GroupCount; ++g)
             city.residents[g] += Field(tract, g);
     }
@@ -438,7 +453,7 @@ void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTable
         return;
     qint64 deviation = 0;
     double tractEntropy = 0.0;   // sum of t_j E_j
-    for (const Packed &tract : tracts.counts) {
+    for (const Packed &tract : tracts.counts()) {
         const int t = Residents(tract);
         tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
         for (int g = 1; g <= GroupCount; ++g)
@@ -473,13 +488,17 @@ public:
         , labelRows_(2 * labelStride_, 0)
         , codes_(size_t(grid.width()), 0)
         , meetings_(size_t(grid.width()))
+        , runStarts_(size_t(grid.width()) + 1)
     {
+        const size_t homes = size_t(grid.width()) * size_t(grid.height());
+        parent_ = std::make_unique_for_overwrite<qint32[]>(homes + 1);
+        size_ = std::make_unique_for_overwrite<qint32[]>(homes + 1);
+        group_ = std::make_unique_for_overwrite<quint8[]>(homes + 1);
     }
 
     Clusters Find()
     {
         for (int y = 0; y < grid_.height(); ++y) {
-            Reserve(size_t(next_) + size_t(grid_.width()));
             LabelRow(y);
         }
         return Count();
@@ -498,18 +517,6 @@ private:
             table[code] = !(code & Above) && (code & AboveRight) && (code & (AboveLeft | Left)) ? 1 : 0;
         return table;
     }();
-
-    void Reserve(size_t labels)
-    {
-        const size_t old = parent_.size();
-        if (old >= labels)
-            return;
-        const size_t size = std::max(labels, 2 * old);
-        parent_.resize(size);
-        std::iota(parent_.begin() + qsizetype(old), parent_.end(), qint32(old));
-        size_.resize(size, 0);
-        group_.resize(size, 0);
-    }
 
     qint32 Root(qint32 label)
     {
@@ -550,19 +557,41 @@ private:
                                         : toUp + 1;
         }
 
+        // In locals: the stores below might alias members, which would then make every
+        // home wait for the one before through memory.
         size_t meetings = 0;
+        qint32 next = next_;
+        qint32 *parent = parent_.get();
+        qint32 *size = size_.get();
+        quint8 *group = group_.get();
+        std::pair<qint32, qint32> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const quint8 code = codes_[x];
             const bool isNew = code == 0;
             const qint32 found = here[x + source[code]];
-            const qint32 label = isNew ? next_ : found;
-            meetings_[meetings] = {label, up[x + 1]};   // kept only if they met
+            const qint32 label = isNew ? next : found;
+            met[meetings] = {label, up[x + 1]};   // kept only if they met
             meetings += Meets[code];
-            group_[next_] = cells[x];                   // kept only if the label is new
-            next_ += isNew ? 1 : 0;
+            parent[next] = next;                  // kept only if the label is new
+            size[next] = 0;
+            group[next] = cells[x];
+            next += isNew ? 1 : 0;
             here[x] = label;
-            ++size_[label];
         }
+        next_ = next;
+
+        // The sizes, added up a run of one label at a time: a home at a time, each addition
+        // would wait for the one before.
+        int *runStarts = runStarts_.data();
+        size_t runs = 1;
+        runStarts[0] = 0;
+        for (int x = 1; x < width; ++x) {
+            runStarts[runs] = x;   // kept only if a run starts here
+            runs += here[x] != here[x - 1] ? 1 : 0;
+        }
+        runStarts[runs] = width;
+        for (size_t i = 0; i < runs; ++i)
+            size[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
         for (size_t i = 0; i < meetings; ++i)
             Unite(meetings_[i].first, meetings_[i].second);
     }
@@ -592,9 +621,10 @@ private:
     std::vector<qint32> labelRows_;
     std::vector<quint8> codes_;
     std::vector<std::pair<qint32, qint32>> meetings_;   // labels found to touch in this row
-    std::vector<qint32> parent_;
-    std::vector<qint32> size_;
-    std::vector<quint8> group_;
+    std::vector<int> runStarts_;   // where runs of one label start in this row
+    std::unique_ptr<qint32[]> parent_;
+    std::unique_ptr<qint32[]> size_;
+    std::unique_ptr<quint8[]> group_;
     qint32 next_ = 0;
 };
 
@@ -606,18 +636,19 @@ CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighth
     const LogTables &logs = Logs();
     CityMeasures m;
 
-    const Tracts tracts = CountTracts(bordered);
-    const Composition city = CompositionOf(tracts);
-    MeasureTracts(tracts, city, logs, m);
-
     ResidentSums tally(prefEighths);
+    Tracts tracts(grid);
     SquareSweep sweep(bordered);
     for (int y = 0; y < grid.height(); ++y) {
         sweep.Advance();
         const quint8 *cells = bordered.row(y);
         tally.AddRow(logs, cells, sweep, grid.width());
         tally.AddEdges(y, grid.height(), cells, sweep.squares(0), grid.width());
+        tracts.Add(sweep, y);
     }
+
+    const Composition city = CompositionOf(tracts);
+    MeasureTracts(tracts, city, logs, m);
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
     MeasureNeighbours(tally, city, hasNeighbours, m);
     if (city.groupsPresent >= 2) {
