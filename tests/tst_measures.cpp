@@ -5,6 +5,8 @@
 #include "groupgrid.h"
 #include "measurecolumns.h"
 
+#include <QFile>
+#include <QSet>
 #include <QTest>
 
 #include <cmath>
@@ -23,6 +25,7 @@ private slots:
     void matchesDefinitions();
     void freshRandomCityIsAboutHalfSame();
     void gridHoldsOnlyGroups();
+    void everyColumnIsNamedOnceAndDocumented();
 
 private:
     CityMeasurer measurer_;   // kept from row to row: one measurer meets maps of every size
@@ -318,6 +321,19 @@ void TestMeasures::gridHoldsOnlyGroups()
     small.set(-1, 0, 3);
     QCOMPARE(small.at(-1, 0), NoGroup);
     QCOMPARE(GroupGrid(0, -5).width(), 1);
+}
+
+void TestMeasures::everyColumnIsNamedOnceAndDocumented()
+{
+    QFile doc(QStringLiteral(MEASURES_DOC));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    QSet<QString> names;
+    for (const MeasureColumn &column : MeasureColumns()) {
+        QVERIFY2(!names.contains(column.name), qPrintable(column.name));
+        names.insert(column.name);
+        QVERIFY2(text.contains(u'`' + column.name + u'`'), qPrintable(column.name));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMeasures)
