@@ -32,6 +32,7 @@ struct CityMeasures
     std::optional<double> interfaceDensity;
 };
 
-// All measures of the grid in one pass over it per scale. prefEighths[g] is group g's
-// preference in eighths: a resident with fewer neighbours of its group is dissatisfied.
+// All measures of the grid. prefEighths[g] is group g's preference in eighths: a resident
+// with fewer neighbours of its group is dissatisfied. A CityMeasurer does the same, reusing
+// its memory from one map to the next.
 CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighths);

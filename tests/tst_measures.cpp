@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "citymap.h"
+#include "citymeasurer.h"
 #include "citymeasures.h"
 #include "groupgrid.h"
 #include "measurecolumns.h"
 
+#include <QFile>
+#include <QSet>
 #include <QTest>
 
 #include <cmath>
@@ -22,6 +25,10 @@ private slots:
     void matchesDefinitions();
     void freshRandomCityIsAboutHalfSame();
     void gridHoldsOnlyGroups();
+    void everyColumnIsNamedOnceAndDocumented();
+
+private:
+    CityMeasurer measurer_;   // kept from row to row: one measurer meets maps of every size
 };
 
 namespace {
@@ -263,12 +270,13 @@ void TestMeasures::matchesDefinitions()
     for (qint16 &p : prefs)
         p = qint16(eighths(random));
 
-    const CityMeasures measures = Measure(grid, prefs);
     const Values reference = Reference(grid, prefs);
-    for (const MeasureColumn &column : MeasureColumns()) {
-        if (!Same(column.value(measures), reference[column.name]))
-            QFAIL(qPrintable(column.name + ": " + Text(column.value(measures)) + ", by definition "
-                             + Text(reference[column.name])));
+    for (const CityMeasures &measures : {Measure(grid, prefs), measurer_.Measure(grid, prefs)}) {
+        for (const MeasureColumn &column : MeasureColumns()) {
+            if (!Same(column.value(measures), reference[column.name]))
+                QFAIL(qPrintable(column.name + ": " + Text(column.value(measures)) + ", by definition "
+                                 + Text(reference[column.name])));
+        }
     }
 }
 
@@ -313,6 +321,19 @@ void TestMeasures::gridHoldsOnlyGroups()
     small.set(-1, 0, 3);
     QCOMPARE(small.at(-1, 0), NoGroup);
     QCOMPARE(GroupGrid(0, -5).width(), 1);
+}
+
+void TestMeasures::everyColumnIsNamedOnceAndDocumented()
+{
+    QFile doc(QStringLiteral(MEASURES_DOC));
+    QVERIFY(doc.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(doc.readAll());
+    QSet<QString> names;
+    for (const MeasureColumn &column : MeasureColumns()) {
+        QVERIFY2(!names.contains(column.name), qPrintable(column.name));
+        names.insert(column.name);
+        QVERIFY2(text.contains(u'`' + column.name + u'`'), qPrintable(column.name));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestMeasures)
