@@ -5,12 +5,18 @@
 
 Sample TakeSample(const HeadlessCity &city, qint64 generation)
 {
+    CityMeasurer measurer;
+    return TakeSample(city, generation, measurer);
+}
+
+Sample TakeSample(const HeadlessCity &city, qint64 generation, CityMeasurer &measurer)
+{
     Sample sample;
     sample.generation = generation;
     sample.date = city.date();
     sample.years = YearsOfGeneration(generation);
     sample.prefEighths = city.general().PrefEighths;
-    sample.measures = Measure(GroupGrid::FromCityMap(city.map()), sample.prefEighths);
+    sample.measures = measurer.Measure(GroupGrid::FromCityMap(city.map()), sample.prefEighths);
     return sample;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "citymeasurer.h"
 #include "citymeasures.h"
 #include "headlesscity.h"
 #include "runspec.h"
@@ -21,6 +22,8 @@ struct Sample
 };
 
 Sample TakeSample(const HeadlessCity &city, qint64 generation);
+// The same with a measurer kept from one sample to the next, so its memory is reused.
+Sample TakeSample(const HeadlessCity &city, qint64 generation, CityMeasurer &measurer);
 
 // One run of the model as a spec describes it: the preferences typed, the city built with
 // the seed, then every generation in turn, with the preference changes typed in before the

@@ -68,7 +68,7 @@ WriteError RunRecorder::flushCsv()
 WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
 {
     if (spec_.measuredAt(generation)) {
-        samples_.push_back(TakeSample(city, generation));
+        samples_.push_back(TakeSample(city, generation, measurer_));
         csvPending_ += MeasuresTable::Line(samples_.back());
         if (csvPending_.size() >= CsvBlock) {
             if (auto error = flushCsv())

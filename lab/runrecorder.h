@@ -46,6 +46,7 @@ private:
     RunSpec spec_;
     QStringList commandLine_;
     QDateTime started_;
+    CityMeasurer measurer_;
     std::vector<Sample> samples_;
     std::unique_ptr<QSaveFile> csv_;
     QByteArray csvPending_;
