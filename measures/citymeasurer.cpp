@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -568,12 +569,15 @@ private:
         }
 
         // In locals: the stores below might alias members, which would then make every
-        // home wait for the one before through memory.
+        // home wait for the one before through memory. For the same reason the sizes are
+        // added up a run of one label at a time, after the row, rather than a home at a time.
         size_t meetings = 0;
-        qint32 next = next_;
-        qint32 *parent = parent_.data();
-        qint32 *size = size_.data();
+        size_t runs = 0;
+        qint32 previous = -1;
+        const qint32 first = next_;
+        qint32 next = first;
         quint8 *group = group_.data();
+        int *runStarts = runStarts_.data();
         std::pair<qint32, qint32> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const quint8 code = codes[x];
@@ -582,30 +586,21 @@ private:
             const qint32 label = isNew ? next : found;
             met[meetings] = {label, up[x + 1]};   // kept only if they met
             meetings += Meets[code];
-            parent[next] = next;                  // kept only if the label is new
-            size[next] = 0;
-            group[next] = cells[x];
+            group[next] = cells[x];               // kept only if the label is new
             next += isNew ? 1 : 0;
             here[x] = label;
+            runStarts[runs] = x;                  // kept only if a run starts here
+            runs += label != previous ? 1 : 0;
+            previous = label;
         }
         next_ = next;
-
-        // The sizes, added up a run of one label at a time: a home at a time, each addition
-        // would wait for the one before.
-        int *runStarts = runStarts_.data();
-        size_t runs = 1;
-        runStarts[0] = 0;
-        for (int x = 1; x < width; ++x) {
-            runStarts[runs] = x;   // kept only if a run starts here
-            runs += here[x] != here[x - 1] ? 1 : 0;
-        }
+        std::iota(parent_.begin() + first, parent_.begin() + next, first);
+        std::fill(size_.begin() + first, size_.begin() + next, 0);
         runStarts[runs] = width;
         for (size_t i = 0; i < runs; ++i)
-            size[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
-        for (size_t i = 0; i < meetings; ++i) {
-            if (meetings_[i].first != meetings_[i].second)
-                Unite(meetings_[i].first, meetings_[i].second);
-        }
+            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
+        for (size_t i = 0; i < meetings; ++i)
+            Unite(meetings_[i].first, meetings_[i].second);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
