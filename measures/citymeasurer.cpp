@@ -264,7 +264,11 @@ public:
 
     void AddRow(const LogTables &logs, const quint8 *cells, const SquareSweep &sweep, int width)
     {
-        const Packed *neighbourhoods = sweep.squares(0);
+        std::array<const Packed *, SpatialRadii.size()> squares{};
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            squares[i] = sweep.squares(i);
+        const Packed *neighbourhoods = squares[0];
+        // The row's sums in locals, which stay in registers where members would not.
         std::array<double, SpatialRadii.size()> entropy{};
         qint64 around = 0;
         for (int start = 0; start < width; start += BlockHomes) {
@@ -272,18 +276,15 @@ public:
             Packed own = 0, dissatisfied = 0;
             for (int x = start; x < end; ++x) {
                 const int g = cells[x];
-                const Packed square = neighbourhoods[x];
-                const Packed mine = square & OwnByte[g];
+                const Packed mine = neighbourhoods[x] & OwnByte[g];   // of an empty home: byte 0, never read
                 own += mine;
                 dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
                 if (g != NoGroup) {
-                    const int n = Residents(square);
+                    const int n = Residents(neighbourhoods[x]);
                     around += n;
                     entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
-                    for (size_t i = 1; i < SpatialRadii.size(); ++i) {
-                        const Packed &wider = sweep.squares(i)[x];
-                        entropy[i] += LocalEntropy(logs, wider, Residents(wider));
-                    }
+                    for (size_t i = 1; i < SpatialRadii.size(); ++i)
+                        entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
                 }
             }
             for (int g = 1; g <= GroupCount; ++g) {
