@@ -579,13 +579,13 @@ private:
         qint32 next = first;
         quint8 *group = group_.data();
         int *runStarts = runStarts_.data();
-        std::pair<qint32, qint32> *met = meetings_.data();
+        std::pair<qint32, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const quint8 code = codes[x];
             const bool isNew = code == 0;
             const qint32 found = here[x + source[code]];
             const qint32 label = isNew ? next : found;
-            met[meetings] = {label, up[x + 1]};   // kept only if they met
+            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
             meetings += Meets[code];
             group[next] = cells[x];               // kept only if the label is new
             next += isNew ? 1 : 0;
@@ -601,7 +601,7 @@ private:
         for (size_t i = 0; i < runs; ++i)
             size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
         for (size_t i = 0; i < meetings; ++i)
-            Unite(meetings_[i].first, meetings_[i].second);
+            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -628,7 +628,7 @@ private:
     size_t labelStride_ = 0;
     std::vector<qint32> labelRows_;
     std::vector<quint8> codes_;
-    std::vector<std::pair<qint32, qint32>> meetings_;   // labels found to touch in this row
+    std::vector<std::pair<qint32, int>> meetings_;   // label and column of each meeting in this row
     std::vector<int> runStarts_;                        // where runs of one label start in this row
     std::vector<qint32> parent_;
     std::vector<qint32> size_;
