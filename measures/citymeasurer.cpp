@@ -26,36 +26,34 @@ constexpr int Border = std::max(LargestRadius, TractSide - 1);
 static_assert(TractSide - 1 <= LargestRadius, "a tract's rows are summed while the sweep keeps them");
 constexpr quint8 OffGrid = GroupCount + 1;
 
-// The counts of a square or tract, one byte per group (byte 0: empty homes) in one word,
-// so that counts of whole squares add and subtract as single numbers. The arithmetic wraps,
-// and a result is exact as long as every true count it stands for fits its byte.
+// The counts of a square or tract, one byte per group (byte 0: empty homes) and one more
+// for all residents, in one word, so that counts of whole squares add and subtract as single
+// numbers. The arithmetic wraps, and a result is exact as long as every true count it stands
+// for fits its byte.
 using Packed = quint64;
 
 constexpr int FieldBits = 8;
 constexpr Packed FieldMask = 0xff;
+constexpr int ResidentsField = GroupCount + 1;
 constexpr int LargestSquare = (2 * LargestRadius + 1) * (2 * LargestRadius + 1);
 static_assert(LargestSquare <= int(FieldMask) && TractSide * TractSide <= LargestSquare);
-static_assert((GroupCount + 1) * FieldBits <= 64 - 2 * FieldBits, "bytes 6 and 7 stay empty");
+static_assert((ResidentsField + 1) * FieldBits <= 64);
 
 constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
     std::array<Packed, OffGrid + 1> table{};   // an off-grid home counts nowhere
-    for (int g = 0; g <= GroupCount; ++g)
-        table[g] = Packed(1) << (FieldBits * g);
+    table[NoGroup] = 1;
+    for (int g = 1; g <= GroupCount; ++g)
+        table[g] = (Packed(1) << (FieldBits * g)) + (Packed(1) << (FieldBits * ResidentsField));
     return table;
 }();
 
-// The sum of the bytes selected by a multiplier lands in the top byte of the product; no
-// partial sum carries, as the counts of a square or tract add up to at most a byte.
-constexpr Packed HomeBytes = 0x0101010101010101;       // bytes 0 to 7, of which 6 and 7 are 0
-constexpr Packed ResidentBytes = 0x0001010101010101;   // byte 0, the empty homes, left out
-
-int Field(Packed counts, int group)
+int Field(Packed counts, int field)
 {
-    return int((counts >> (FieldBits * group)) & FieldMask);
+    return int((counts >> (FieldBits * field)) & FieldMask);
 }
 
-int Homes(Packed counts) { return int((counts * HomeBytes) >> (64 - FieldBits)); }
-int Residents(Packed counts) { return int((counts * ResidentBytes) >> (64 - FieldBits)); }
+int Residents(Packed counts) { return Field(counts, ResidentsField); }
+int Homes(Packed counts) { return Field(counts, NoGroup) + Residents(counts); }
 
 // All ones or nothing: a choice without a branch, where a branch would be mispredicted.
 Packed AllOnesIf(bool condition)
