@@ -16,7 +16,7 @@ namespace {
 // The eight neighbours of a home are its square of radius 1 without the home itself.
 constexpr int NeighbourRadius = 1;
 constexpr int MostNeighbours = 8;
-static_assert(SpatialRadii.front() == NeighbourRadius, "the neighbour counts ride on the first sweep");
+static_assert(SpatialRadii.front() == NeighbourRadius, "the neighbour counts come from the first squares");
 
 constexpr int LargestRadius = *std::max_element(SpatialRadii.begin(), SpatialRadii.end());
 
@@ -60,7 +60,6 @@ Packed AllOnesIf(bool condition)
 {
     return Packed(0) - Packed(condition);
 }
-
 
 // c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
 // d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
