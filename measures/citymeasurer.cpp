@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -494,6 +495,9 @@ public:
         meetings_.resize(width);
         runStarts_.resize(width + 1);
         next_ = 0;
+        // A random city needs about one label for every four homes; growing to that a row at
+        // a time would copy the tables over and over.
+        Reserve(width * size_t(grid.height()) / ExpectedHomesPerLabel);
         for (int y = 0; y < grid.height(); ++y) {
             Reserve(size_t(next_) + width);
             LabelRow(y);
@@ -515,15 +519,24 @@ private:
         return table;
     }();
 
-    // Room for the labels a row may add; each is set when it is handed out.
+    static constexpr size_t ExpectedHomesPerLabel = 4;
+
+    // Room for the labels a row may add. The tables are left uninitialised, as each label is
+    // set up when it is handed out; only the labels in use move to larger tables.
     void Reserve(size_t labels)
     {
-        if (parent_.size() >= labels)
+        if (capacity_ >= labels)
             return;
-        const size_t size = std::max(labels, 2 * parent_.size());
-        parent_.resize(size);
-        size_.resize(size);
-        group_.resize(size);
+        capacity_ = std::max(labels, 2 * capacity_);
+        auto grow = [this](auto &table) {
+            using Table = std::remove_reference_t<decltype(table)>;
+            Table larger = std::make_unique_for_overwrite<typename Table::element_type[]>(capacity_);
+            std::copy_n(table.get(), next_, larger.get());
+            table = std::move(larger);
+        };
+        grow(parent_);
+        grow(size_);
+        grow(group_);
     }
 
     qint32 Root(qint32 label)
@@ -574,7 +587,7 @@ private:
         qint32 previous = -1;
         const qint32 first = next_;
         qint32 next = first;
-        quint8 *group = group_.data();
+        quint8 *group = group_.get();
         int *runStarts = runStarts_.data();
         std::pair<qint32, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
@@ -592,8 +605,8 @@ private:
             previous = label;
         }
         next_ = next;
-        std::iota(parent_.begin() + first, parent_.begin() + next, first);
-        std::fill(size_.begin() + first, size_.begin() + next, 0);
+        std::iota(parent_.get() + first, parent_.get() + next, first);
+        std::fill(size_.get() + first, size_.get() + next, 0);
         runStarts[runs] = width;
         for (size_t i = 0; i < runs; ++i)
             size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
@@ -627,9 +640,10 @@ private:
     std::vector<quint8> codes_;
     std::vector<std::pair<qint32, int>> meetings_;   // label and column of each meeting in this row
     std::vector<int> runStarts_;                        // where runs of one label start in this row
-    std::vector<qint32> parent_;
-    std::vector<qint32> size_;
-    std::vector<quint8> group_;
+    std::unique_ptr<qint32[]> parent_;
+    std::unique_ptr<qint32[]> size_;
+    std::unique_ptr<quint8[]> group_;
+    size_t capacity_ = 0;
     qint32 next_ = 0;
 };
 
