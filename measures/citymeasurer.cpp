@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -15,7 +17,7 @@ namespace {
 // The eight neighbours of a home are its square of radius 1 without the home itself.
 constexpr int NeighbourRadius = 1;
 constexpr int MostNeighbours = 8;
-static_assert(SpatialRadii.front() == NeighbourRadius, "the neighbour counts ride on the first sweep");
+static_assert(SpatialRadii.front() == NeighbourRadius, "the neighbour counts come from the first squares");
 
 constexpr int LargestRadius = *std::max_element(SpatialRadii.begin(), SpatialRadii.end());
 
@@ -25,43 +27,40 @@ constexpr int Border = std::max(LargestRadius, TractSide - 1);
 static_assert(TractSide - 1 <= LargestRadius, "a tract's rows are summed while the sweep keeps them");
 constexpr quint8 OffGrid = GroupCount + 1;
 
-// The counts of a square or tract, one byte per group (byte 0: empty homes) in one word,
-// so that counts of whole squares add and subtract as single numbers. The arithmetic wraps,
-// and a result is exact as long as every true count it stands for fits its byte.
+// The counts of a square or tract, one byte per group (byte 0: empty homes) and one more
+// for all residents, in one word, so that counts of whole squares add and subtract as single
+// numbers. The arithmetic wraps, and a result is exact as long as every true count it stands
+// for fits its byte.
 using Packed = quint64;
 
 constexpr int FieldBits = 8;
 constexpr Packed FieldMask = 0xff;
+constexpr int ResidentsField = GroupCount + 1;
 constexpr int LargestSquare = (2 * LargestRadius + 1) * (2 * LargestRadius + 1);
 static_assert(LargestSquare <= int(FieldMask) && TractSide * TractSide <= LargestSquare);
-static_assert((GroupCount + 1) * FieldBits <= 64 - 2 * FieldBits, "bytes 6 and 7 stay empty");
+static_assert((ResidentsField + 1) * FieldBits <= 64);
 
 constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
     std::array<Packed, OffGrid + 1> table{};   // an off-grid home counts nowhere
-    for (int g = 0; g <= GroupCount; ++g)
-        table[g] = Packed(1) << (FieldBits * g);
+    table[NoGroup] = 1;
+    for (int g = 1; g <= GroupCount; ++g)
+        table[g] = (Packed(1) << (FieldBits * g)) + (Packed(1) << (FieldBits * ResidentsField));
     return table;
 }();
 
-// The sum of the bytes selected by a multiplier lands in the top byte of the product; no
-// partial sum carries, as the counts of a square or tract add up to at most a byte.
-constexpr Packed HomeBytes = 0x0101010101010101;       // bytes 0 to 7, of which 6 and 7 are 0
-constexpr Packed ResidentBytes = 0x0001010101010101;   // byte 0, the empty homes, left out
-
-int Field(Packed counts, int group)
+int Field(Packed counts, int field)
 {
-    return int((counts >> (FieldBits * group)) & FieldMask);
+    return int((counts >> (FieldBits * field)) & FieldMask);
 }
 
-int Homes(Packed counts) { return int((counts * HomeBytes) >> (64 - FieldBits)); }
-int Residents(Packed counts) { return int((counts * ResidentBytes) >> (64 - FieldBits)); }
+int Residents(Packed counts) { return Field(counts, ResidentsField); }
+int Homes(Packed counts) { return Field(counts, NoGroup) + Residents(counts); }
 
 // All ones or nothing: a choice without a branch, where a branch would be mispredicted.
 Packed AllOnesIf(bool condition)
 {
     return Packed(0) - Packed(condition);
 }
-
 
 // c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
 // d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
@@ -263,7 +262,11 @@ public:
 
     void AddRow(const LogTables &logs, const quint8 *cells, const SquareSweep &sweep, int width)
     {
-        const Packed *neighbourhoods = sweep.squares(0);
+        std::array<const Packed *, SpatialRadii.size()> squares{};
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            squares[i] = sweep.squares(i);
+        const Packed *neighbourhoods = squares[0];
+        // The row's sums in locals, which stay in registers where members would not.
         std::array<double, SpatialRadii.size()> entropy{};
         qint64 around = 0;
         for (int start = 0; start < width; start += BlockHomes) {
@@ -271,18 +274,15 @@ public:
             Packed own = 0, dissatisfied = 0;
             for (int x = start; x < end; ++x) {
                 const int g = cells[x];
-                const Packed square = neighbourhoods[x];
-                const Packed mine = square & OwnByte[g];
+                const Packed mine = neighbourhoods[x] & OwnByte[g];   // of an empty home: byte 0, never read
                 own += mine;
                 dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
                 if (g != NoGroup) {
-                    const int n = Residents(square);
+                    const int n = Residents(neighbourhoods[x]);
                     around += n;
                     entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
-                    for (size_t i = 1; i < SpatialRadii.size(); ++i) {
-                        const Packed &wider = sweep.squares(i)[x];
-                        entropy[i] += LocalEntropy(logs, wider, Residents(wider));
-                    }
+                    for (size_t i = 1; i < SpatialRadii.size(); ++i)
+                        entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
                 }
             }
             for (int g = 1; g <= GroupCount; ++g) {
@@ -495,6 +495,9 @@ public:
         meetings_.resize(width);
         runStarts_.resize(width + 1);
         next_ = 0;
+        // A random city needs about one label for every four homes; growing to that a row at
+        // a time would copy the tables over and over.
+        Reserve(width * size_t(grid.height()) / ExpectedHomesPerLabel);
         for (int y = 0; y < grid.height(); ++y) {
             Reserve(size_t(next_) + width);
             LabelRow(y);
@@ -516,15 +519,24 @@ private:
         return table;
     }();
 
-    // Room for the labels a row may add; each is set when it is handed out.
+    static constexpr size_t ExpectedHomesPerLabel = 4;
+
+    // Room for the labels a row may add. The tables are left uninitialised, as each label is
+    // set up when it is handed out; only the labels in use move to larger tables.
     void Reserve(size_t labels)
     {
-        if (parent_.size() >= labels)
+        if (capacity_ >= labels)
             return;
-        const size_t size = std::max(labels, 2 * parent_.size());
-        parent_.resize(size);
-        size_.resize(size);
-        group_.resize(size);
+        capacity_ = std::max(labels, 2 * capacity_);
+        auto grow = [this](auto &table) {
+            using Table = std::remove_reference_t<decltype(table)>;
+            Table larger = std::make_unique_for_overwrite<typename Table::element_type[]>(capacity_);
+            std::copy_n(table.get(), next_, larger.get());
+            table = std::move(larger);
+        };
+        grow(parent_);
+        grow(size_);
+        grow(group_);
     }
 
     qint32 Root(qint32 label)
@@ -568,44 +580,38 @@ private:
         }
 
         // In locals: the stores below might alias members, which would then make every
-        // home wait for the one before through memory.
+        // home wait for the one before through memory. For the same reason the sizes are
+        // added up a run of one label at a time, after the row, rather than a home at a time.
         size_t meetings = 0;
-        qint32 next = next_;
-        qint32 *parent = parent_.data();
-        qint32 *size = size_.data();
-        quint8 *group = group_.data();
-        std::pair<qint32, qint32> *met = meetings_.data();
+        size_t runs = 0;
+        qint32 previous = -1;
+        const qint32 first = next_;
+        qint32 next = first;
+        quint8 *group = group_.get();
+        int *runStarts = runStarts_.data();
+        std::pair<qint32, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const quint8 code = codes[x];
             const bool isNew = code == 0;
             const qint32 found = here[x + source[code]];
             const qint32 label = isNew ? next : found;
-            met[meetings] = {label, up[x + 1]};   // kept only if they met
+            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
             meetings += Meets[code];
-            parent[next] = next;                  // kept only if the label is new
-            size[next] = 0;
-            group[next] = cells[x];
+            group[next] = cells[x];               // kept only if the label is new
             next += isNew ? 1 : 0;
             here[x] = label;
+            runStarts[runs] = x;                  // kept only if a run starts here
+            runs += label != previous ? 1 : 0;
+            previous = label;
         }
         next_ = next;
-
-        // The sizes, added up a run of one label at a time: a home at a time, each addition
-        // would wait for the one before.
-        int *runStarts = runStarts_.data();
-        size_t runs = 1;
-        runStarts[0] = 0;
-        for (int x = 1; x < width; ++x) {
-            runStarts[runs] = x;   // kept only if a run starts here
-            runs += here[x] != here[x - 1] ? 1 : 0;
-        }
+        std::iota(parent_.get() + first, parent_.get() + next, first);
+        std::fill(size_.get() + first, size_.get() + next, 0);
         runStarts[runs] = width;
         for (size_t i = 0; i < runs; ++i)
-            size[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
-        for (size_t i = 0; i < meetings; ++i) {
-            if (meetings_[i].first != meetings_[i].second)
-                Unite(meetings_[i].first, meetings_[i].second);
-        }
+            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
+        for (size_t i = 0; i < meetings; ++i)
+            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -632,11 +638,12 @@ private:
     size_t labelStride_ = 0;
     std::vector<qint32> labelRows_;
     std::vector<quint8> codes_;
-    std::vector<std::pair<qint32, qint32>> meetings_;   // labels found to touch in this row
+    std::vector<std::pair<qint32, int>> meetings_;   // label and column of each meeting in this row
     std::vector<int> runStarts_;                        // where runs of one label start in this row
-    std::vector<qint32> parent_;
-    std::vector<qint32> size_;
-    std::vector<quint8> group_;
+    std::unique_ptr<qint32[]> parent_;
+    std::unique_ptr<qint32[]> size_;
+    std::unique_ptr<quint8[]> group_;
+    size_t capacity_ = 0;
     qint32 next_ = 0;
 };
 
