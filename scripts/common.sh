@@ -11,7 +11,10 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fonts-liberation2
                 # velmora-lab's pictures: the animated map, and the chart as PNG and SVG; Qt
                 # Charts' CMake files need Qt OpenGL's, which its package does not pull in
-                libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev)
+                libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
+                # the Python module: pybind11 and the headers of Debian's python3; NumPy for
+                # its arrays, pandas for its tables, pytest for its tests, Dask for the sweep example
+                pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-distributed)
 
 ensure_packages() {
     local missing=() pkg
