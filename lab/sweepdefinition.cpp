@@ -136,6 +136,36 @@ std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text,
     return result;
 }
 
+QString PreferenceSetText(const PreferenceSet &values)
+{
+    constexpr size_t ShortestRange = 3;   // "0..1" says no more than "0|1"
+    QStringList items;
+    for (const qint16 e : values)
+        items << QString::number(e);
+    if (values.size() < ShortestRange)
+        return items.join(u'|');
+    const int step = values[1] - values[0];
+    for (size_t i = 1; i < values.size(); ++i) {
+        if (values[i] - values[i - 1] != step)
+            return items.join(u'|');
+    }
+    const QString range = QStringLiteral("%1..%2").arg(values.front()).arg(values.back());
+    return step == 1 ? range : range + QStringLiteral("/%1").arg(step);
+}
+
+QString SweepDefinition::description() const
+{
+    QStringList sets;
+    for (GroupIndex g = 1; g <= GroupCount; ++g)
+        sets << PreferenceSetText(prefs[g]);
+    return QStringLiteral("preferences %1 in eighths, %2 seeds from base seed %3, %4 generations measured every %5")
+        .arg(sets.join(u','))
+        .arg(seeds)
+        .arg(baseSeed)
+        .arg(generations)
+        .arg(every);
+}
+
 quint64 SweepDefinition::runCount() const
 {
     // At most 9^5 vectors times a million seeds: no overflow in 64 bits.

@@ -28,6 +28,8 @@ struct SweepDefinition
     bool operator==(const SweepDefinition &) const = default;
 
     quint64 runCount() const;
+    // One line for a person: "preferences 0..8,4,4,0..8/2,4 (eighths), 10 seeds from base seed 11, ...".
+    QString description() const;
 
     // The definition as the sweep's JSON files record it, and back; fromJson gives nullopt
     // with the reason when the object is not a definition this program wrote.
@@ -67,6 +69,9 @@ SweepRun RunAt(const SweepDefinition &definition, quint32 runId);
 // may have meant as eighths: each such item adds a line to `notes`, when given.
 std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text, QString *problem,
                                                             QStringList *notes = nullptr);
+
+// The set as --prefs writes it in eighths: "0..8/2", "3", "0|3|8".
+QString PreferenceSetText(const PreferenceSet &values);
 
 // A text that the window reads back as exactly these eighths ("37.5%").
 QString PreferenceText(qint16 eighths);
