@@ -73,19 +73,6 @@ std::vector<py::object> FirstItems(py::handle value, qsizetype most, const QStri
     return items;
 }
 
-QString Text(py::handle value, const QString &name)
-{
-    if (!PyUnicode_Check(value.ptr()))
-        TypeError(QStringLiteral("%1 must be a text such as '50%' or '.5', not %2").arg(name, TypeName(value)));
-    Py_ssize_t size = 0;
-    const char *utf8 = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
-    if (!utf8) {
-        PyErr_Clear();
-        ValueError(QStringLiteral("%1 is not valid text (it holds a lone surrogate)").arg(name));
-    }
-    return QString::fromUtf8(utf8, size);
-}
-
 double RealNumber(py::handle value, const char *name, double low, double high)
 {
     const QString range = QStringLiteral("%1 must be a number from %2 to %3").arg(QString::fromUtf8(name)).arg(low).arg(high);
@@ -127,15 +114,26 @@ qint64 WholeNumber(py::handle value, const char *name, qint64 low, qint64 high)
     return number;
 }
 
+QString Text(py::handle value, const QString &name)
+{
+    if (!PyUnicode_Check(value.ptr()))
+        TypeError(QStringLiteral("%1 must be a text such as '50%' or '.5', not %2").arg(name, TypeName(value)));
+    Py_ssize_t size = 0;
+    const char *utf8 = PyUnicode_AsUTF8AndSize(value.ptr(), &size);
+    if (!utf8) {
+        PyErr_Clear();
+        ValueError(QStringLiteral("%1 is not valid text (it holds a lone surrogate)").arg(name));
+    }
+    return QString::fromUtf8(utf8, size);
+}
+
 quint32 Seed(py::handle value, const char *name)
 {
     return quint32(WholeNumber(value, name, 0, std::numeric_limits<quint32>::max()));
 }
 
-QStringList PreferenceTexts(py::handle value, const char *name)
+QStringList FiveTexts(py::handle value, const char *name)
 {
-    if (value.is_none())
-        return {};
     const QString expected = QStringLiteral("%1 must be five texts, for %2, such as ['50%'] * 5")
                                  .arg(QString::fromUtf8(name), GroupOrder);
     const auto items = FirstItems(value, GroupCount, expected);
@@ -144,11 +142,19 @@ QStringList PreferenceTexts(py::handle value, const char *name)
                                                              ? QStringLiteral("more")
                                                              : QString::number(items.size())));
     QStringList texts;
-    for (size_t i = 0; i < items.size(); ++i) {
-        const QString text = Text(items[i], Item(name, qsizetype(i)));
-        if (const auto problem = PreferenceProblem(text))
-            ValueError(QStringLiteral("%1 %2 %3").arg(Item(name, qsizetype(i)), Quoted(text), *problem));
-        texts << text;
+    for (size_t i = 0; i < items.size(); ++i)
+        texts << Text(items[i], Item(name, qsizetype(i)));
+    return texts;
+}
+
+QStringList PreferenceTexts(py::handle value, const char *name)
+{
+    if (value.is_none())
+        return {};
+    const QStringList texts = FiveTexts(value, name);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (const auto problem = PreferenceProblem(texts[i]))
+            ValueError(QStringLiteral("%1 %2 %3").arg(Item(name, i), Quoted(texts[i]), *problem));
     }
     return texts;
 }

@@ -23,6 +23,11 @@ qint64 WholeNumber(py::handle value, const char *name, qint64 low, qint64 high);
 
 quint32 Seed(py::handle value, const char *name = "seed");
 
+// A str, as UTF-8 would hold it.
+QString Text(py::handle value, const QString &name);
+// Five texts, one per group, whatever they say.
+QStringList FiveTexts(py::handle value, const char *name);
+
 // Five preference texts, each read as the window reads a typed one, and each beginning with a
 // number that is not negative (as the Lab requires). None gives the window's starting texts.
 QStringList PreferenceTexts(py::handle value, const char *name = "prefs");

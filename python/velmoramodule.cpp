@@ -12,6 +12,7 @@
 #include "measurestable.h"
 #include "runseed.h"
 #include "runspec.h"
+#include "sweepdefinition.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -254,6 +255,50 @@ py::tuple Columns()
     return columns;
 }
 
+// The definition of a sweep's run table, read as velmora-lab sweep reads --prefs, --seeds
+// and --base-seed. Each note on how a value was read becomes a warning.
+SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
+{
+    QString text;
+    if (PyUnicode_Check(prefs.ptr())) {
+        text = Arguments::Text(prefs, QStringLiteral("prefs"));
+    } else {
+        // Five sets given one by one: a set's items are separated by "|", never by commas.
+        const QStringList sets = Arguments::FiveTexts(prefs, "prefs");
+        text = sets.join(u',');
+    }
+    SweepDefinition definition;
+    QString problem;
+    QStringList notes;
+    const auto sets = ReadPreferenceSets(text, &problem, &notes);
+    if (!sets)
+        throw py::value_error(QStringLiteral("prefs: %1").arg(problem).toStdString());
+    definition.prefs = *sets;
+    definition.seeds = quint32(Arguments::WholeNumber(seeds, "seeds", 1, SweepLimits::MaxSeeds));
+    definition.baseSeed = Arguments::Seed(baseSeed, "base_seed");
+    if (definition.runCount() > SweepLimits::MaxRuns)
+        throw py::value_error(QStringLiteral("prefs and seeds give %1 runs; a sweep has at most %2 (run ids are 32-bit)")
+                                  .arg(definition.runCount())
+                                  .arg(SweepLimits::MaxRuns)
+                                  .toStdString());
+    for (const QString &note : notes) {
+        if (PyErr_WarnEx(PyExc_UserWarning, note.toUtf8().constData(), 1) != 0)
+            throw py::error_already_set();   // warnings made errors
+    }
+    return definition;
+}
+
+py::object SweepRunTuple(const py::object &type, const SweepRun &run)
+{
+    py::tuple prefs(GroupCount);
+    py::tuple eighths(GroupCount);
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        prefs[size_t(g - 1)] = Str(run.prefs.value(g - 1));
+        eighths[size_t(g - 1)] = py::int_(run.prefEighths[g]);
+    }
+    return type(run.runId, run.replicate, run.seed, prefs, eighths);
+}
+
 // The docstrings begin with a signature in the form inspect.signature() reads.
 const char *const ModuleDoc = R"(The Velmora city model, its segregation measures and its runs, from Python.
 
@@ -355,6 +400,24 @@ The seed of run `run_id` of a sweep with base seed `base_seed`, as velmora-lab's
 compute it: a function of the two numbers alone (both 0 to 4294967295).
 )";
 
+const char *const SweepRunsDoc = R"(sweep_runs(prefs, *, seeds=1, base_seed)
+--
+
+The run table of a sweep, as `velmora-lab sweep` expands it: a sequence of SweepRun(run_id,
+replicate, seed, prefs, pref_eighths), in run id order from 0, computed one by one as they
+are asked for. Run each with simulate(run.seed, run.prefs, ...) to get the sweep's results.
+
+prefs: five sets of preference values, for Blue, Red, Green, Gray and Yellow, as one text
+    separated by commas ("0..8,50%,50%,0..8/2,50%") or as five texts. A set is one or more
+    items separated by "|": a range of eighths A..B or A..B/S, or one preference written as
+    for Run ("50%", ".5").
+seeds: runs with different seeds for each preference vector, the seed index innermost.
+base_seed: the sweep's base seed; run R's seed is run_seed(base_seed, R).
+)";
+
+const char *const SweepRunDoc = R"(One run of a sweep: its id, which of the vector's seeds it is (replicate, from 0), its seed,
+the preference texts to type (prefs) and what they read as, in eighths (pref_eighths).)";
+
 } // namespace
 
 PYBIND11_MODULE(velmora, m)
@@ -433,6 +496,45 @@ PYBIND11_MODULE(velmora, m)
     m.def("simulate", &Simulate, SimulateDoc, "seed"_a, "prefs"_a = py::none(), py::kw_only(),
           "years"_a = py::none(), "generations"_a = py::none(), "every"_a = RunLimits::DefaultEvery,
           "set"_a = py::none());
+
+    // A named tuple pickles by name, so Dask and multiprocessing hand SweepRun to workers as it is.
+    const py::object sweepRunType = py::module_::import("collections").attr("namedtuple")(
+        "SweepRun", py::make_tuple("run_id", "replicate", "seed", "prefs", "pref_eighths"), "module"_a = "velmora");
+    sweepRunType.attr("__doc__") = SweepRunDoc;
+    m.attr("SweepRun") = sweepRunType;
+
+    py::class_<SweepDefinition>(m, "SweepRuns", "The run table of a sweep; see sweep_runs().")
+        .def("__len__", [](const SweepDefinition &sweep) { return sweep.runCount(); })
+        .def("__getitem__",
+             [sweepRunType](const SweepDefinition &sweep, py::handle index) {
+                 const qint64 count = qint64(sweep.runCount());
+                 qint64 i = Arguments::WholeNumber(index, "a run index", -count, count);
+                 if (i < 0)
+                     i += count;
+                 if (i >= count)
+                     throw py::index_error("run index out of range");
+                 return SweepRunTuple(sweepRunType, RunAt(sweep, quint32(i)));
+             })
+        .def_property_readonly("seeds", [](const SweepDefinition &sweep) { return sweep.seeds; })
+        .def_property_readonly("base_seed", [](const SweepDefinition &sweep) { return sweep.baseSeed; })
+        .def_property_readonly(
+            "pref_sets",
+            [](const SweepDefinition &sweep) {
+                py::tuple sets(GroupCount);
+                for (GroupIndex g = 1; g <= GroupCount; ++g) {
+                    py::tuple values(sweep.prefs[g].size());
+                    for (size_t i = 0; i < sweep.prefs[g].size(); ++i)
+                        values[i] = py::int_(sweep.prefs[g][i]);
+                    sets[size_t(g - 1)] = values;
+                }
+                return sets;
+            },
+            "Each group's preference values in the sweep, in eighths.")
+        .def("__repr__", [](const SweepDefinition &sweep) {
+            return Str(QStringLiteral("<velmora.SweepRuns of %1 runs, base seed %2>").arg(sweep.runCount()).arg(sweep.baseSeed));
+        });
+
+    m.def("sweep_runs", &SweepOf, SweepRunsDoc, "prefs"_a, py::kw_only(), "seeds"_a = 1, "base_seed"_a);
 
     m.def(
         "run_seed",

@@ -34,7 +34,7 @@ def read_measures_csv(path):
     def value(name, text):
         if name == "date":
             return text
-        if name == "generation" or name.startswith("pref_"):
+        if name in ("generation", "run_id") or name.startswith("pref_"):
             return int(text)
         return float(text) if text else math.nan
     return {name: [value(name, row[name]) for row in rows] for name in rows[0]}
