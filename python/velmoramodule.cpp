@@ -508,11 +508,13 @@ PYBIND11_MODULE(velmora, m)
         .def("__getitem__",
              [sweepRunType](const SweepDefinition &sweep, py::handle index) {
                  const qint64 count = qint64(sweep.runCount());
-                 qint64 i = Arguments::WholeNumber(index, "a run index", -count, count);
+                 qint64 i = Arguments::WholeNumber(index, "a run index", std::numeric_limits<qint64>::min(),
+                                                   std::numeric_limits<qint64>::max());
                  if (i < 0)
                      i += count;
-                 if (i >= count)
-                     throw py::index_error("run index out of range");
+                 if (i < 0 || i >= count)
+                     throw py::index_error(QStringLiteral("run index out of range: the sweep has %1 runs")
+                                               .arg(count).toStdString());
                  return SweepRunTuple(sweepRunType, RunAt(sweep, quint32(i)));
              })
         .def_property_readonly("seeds", [](const SweepDefinition &sweep) { return sweep.seeds; })

@@ -74,6 +74,17 @@ BAD_CALLS = {
     "simulate set 7": (lambda: velmora.simulate(1, generations=5, set=7), TypeError, "set must be"),
     "simulate unknown option": (lambda: velmora.simulate(1, yeras=2), TypeError, "incompatible function arguments"),
     "run_seed run_id -1": (lambda: velmora.run_seed(1, -1), ValueError, "run_id must be a whole number"),
+    "sweep_runs range past 8": (lambda: velmora.sweep_runs("0..9,1,1,1,1", base_seed=1), ValueError,
+                                "'0..9' goes beyond 8 eighths"),
+    "sweep_runs four sets": (lambda: velmora.sweep_runs(["0..8"] * 4, base_seed=1), ValueError, "got 4"),
+    "sweep_runs seeds 0": (lambda: velmora.sweep_runs("0..8,1,1,1,1", seeds=0, base_seed=1), ValueError,
+                           "seeds must be a whole number from 1"),
+    "sweep_runs 9^5 x 10^6 runs": (lambda: velmora.sweep_runs(["0..8"] * 5, seeds=10**6, base_seed=1), ValueError,
+                                   "at most 4294967295"),
+    "sweep_runs no base_seed": (lambda: velmora.sweep_runs("0..8,1,1,1,1"), TypeError, "incompatible function"),
+    "sweep_runs index 9": (lambda: velmora.sweep_runs("0..8,1,1,1,1", base_seed=1)[9], IndexError, "has 9 runs"),
+    "sweep_runs index -10": (lambda: velmora.sweep_runs("0..8,1,1,1,1", base_seed=1)[-10], IndexError, "out of range"),
+    "sweep_runs index '0'": (lambda: velmora.sweep_runs("0..8,1,1,1,1", base_seed=1)["0"], TypeError, "not str"),
 }
 
 
