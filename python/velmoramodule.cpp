@@ -319,10 +319,7 @@ mean four eighths, and "4" means 4 % (which rounds to 0 eighths). The groups are
 The model works without the interpreter lock, so runs in several threads go on at once.
 )";
 
-const char *const RunDoc = R"(Run(seed, prefs=None)
---
-
-One city, built from a seed and advanced generation by generation.
+const char *const RunDoc = R"(Run(seed, prefs=None): one city, built from a seed and advanced generation by generation.
 
 seed: a whole number from 0 to 4294967295; the same seed builds the same city as
     `velmora-lab run --seed`.
@@ -332,7 +329,13 @@ prefs: five preference texts for Blue, Red, Green, Gray and Yellow, such as ["50
 A generation is eight days in which 192 residents move; 46 generations are about a year.
 )";
 
-const char *const AdvanceDoc = R"(advance($self, /, *, years=None, generations=None)
+const char *const RunInitDoc = R"(__init__(self, seed, prefs=None)
+--
+
+Builds the city of `seed` after typing `prefs` (five texts) into the preference fields.
+)";
+
+const char *const AdvanceDoc = R"(advance(self, *, years=None, generations=None)
 --
 
 Runs the city on by a number of years (of 365.25 days, rounded up to whole generations of
@@ -340,21 +343,21 @@ eight days) or of generations; give one of them. Ctrl+C stops between generation
 KeyboardInterrupt, leaving the run at the generation it reached.
 )";
 
-const char *const MapDoc = R"(map($self, /)
+const char *const MapDoc = R"(map(self)
 --
 
 The city as a new NumPy array of uint8, 265 x 265, indexed [row, column] (row 0 at the top,
 as the window shows it): each home's group, 1 Blue, 2 Red, 3 Green, 4 Gray, 5 Yellow.
 )";
 
-const char *const RunMeasuresDoc = R"(measures($self, /)
+const char *const RunMeasuresDoc = R"(measures(self)
 --
 
 The measures of the city now, with the preferences in force: velmora.measures(run.map(),
 prefs=run.prefs).
 )";
 
-const char *const SetPrefsDoc = R"(set_prefs($self, /, prefs)
+const char *const SetPrefsDoc = R"(set_prefs(self, prefs)
 --
 
 Types five preference texts into the fields, as a user would; they govern the generations
@@ -440,7 +443,7 @@ PYBIND11_MODULE(velmora, m)
                  py::gil_scoped_release release;
                  return std::make_unique<SteppedRun>(s, texts);
              }),
-             "seed"_a, "prefs"_a = py::none())
+             RunInitDoc, "seed"_a, "prefs"_a = py::none())
         .def("advance", &Advance, AdvanceDoc, py::kw_only(), "years"_a = py::none(), "generations"_a = py::none())
         .def("map", [](SteppedRun &run) { return MapArray(WithRun(run, [&] { return run.grid(); })); }, MapDoc)
         .def("measures",
