@@ -132,7 +132,7 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
 
     const QString prefs = parser.isSet(o.prefs) ? parser.value(o.prefs) : DefaultPreferences;
     QString problem;
-    const auto sets = ReadPreferenceSets(prefs, &problem, &settings.notes);
+    const auto sets = ReadPreferenceSets(prefs, &problem);
     if (!sets)
         return BadArgument(QStringLiteral("prefs"), prefs, problem);
     definition.prefs = *sets;
@@ -276,8 +276,9 @@ QString SweepHelp()
         "\n"
         "A set is one or more items separated by |. An item is a range of eighths A..B, or\n"
         "A..B/S with a step S (whole numbers from 0 to 8), or one preference written as for\n"
-        "`run`: \"50%\" and \".5\" are four eighths, and a bare number above 1 is a percentage,\n"
-        "so \"4\" is 4 % (0 eighths). Each value may appear once in a set.\n"
+        "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
+        "refused, as it could mean eighths or what `run` reads (\"4\" is 4 % there, and \"1\"\n"
+        "all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
         "\n"
         "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
         "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
@@ -289,7 +290,7 @@ QString SweepHelp()
         "                    --out sweep1 --jobs 2\n"
         "  velmora-lab sweep ... --out sweep1 --shard 3/8     # one eighth of the runs\n"
         "  velmora-lab sweep ... --out sweep1 --resume        # after a crash or a kill\n"
-        "  velmora-lab sweep --prefs \"25%|75%,0|1,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
+        "  velmora-lab sweep --prefs \"25%|75%,0|100%,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
         "  velmora-lab merge sweep1\n"
         "\n"
         "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"
