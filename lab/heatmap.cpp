@@ -51,7 +51,7 @@ constexpr int SmallestLabelledCell = 56;
 constexpr std::array<QRgb, 9> Viridis = {qRgb(68, 1, 84),    qRgb(71, 44, 122),  qRgb(59, 81, 139),
                                          qRgb(44, 113, 142), qRgb(33, 144, 141), qRgb(39, 173, 129),
                                          qRgb(92, 200, 99),  qRgb(170, 220, 50), qRgb(253, 231, 37)};
-constexpr QRgb Undefined = qRgb(225, 225, 225);
+constexpr QRgb Undefined = qRgb(160, 160, 160);   // the hatching of a cell without a value
 constexpr QRgb Ink = qRgb(30, 30, 30);
 // A value is written in white on the darker half of the scale.
 constexpr double DarkUpTo = 0.55;
@@ -229,6 +229,10 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
             const auto mean = map.mean(xi, yi);
             if (!mean) {
                 painter.fillRect(box, QBrush(QColor(Undefined), Qt::BDiagPattern));
+                if (cell >= SmallestLabelledCell) {
+                    painter.setPen(QColor(Ink));
+                    painter.drawText(box, Qt::AlignCenter, QStringLiteral("undefined"));
+                }
                 continue;
             }
             painter.fillRect(box, ScaleColour(position(*mean)));
