@@ -109,7 +109,10 @@ std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRec
 {
     const Shard &shard = settings_.shard;
     for (const ShardRecord &record : records) {
-        if (record.path != files_.recordPath() && !settings_.resume)
+        // Another part of the same split holds none of this shard's runs: a task of a large
+        // array that resumes reads its own tables only.
+        const bool disjoint = record.shard.count == shard.count && record.shard.index != shard.index;
+        if (disjoint || (record.path != files_.recordPath() && !settings_.resume))
             continue;
         const ShardFiles files(settings_.outDir, record.shard);
         ShardScan scan(settings_.definition, record.shard);
