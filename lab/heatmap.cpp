@@ -31,6 +31,23 @@ struct PictureLayout
 };
 constexpr PictureLayout Picture = {1100, 900, 130, 110, 190, 110, 28, 40, 6};
 
+// Where the texts go: bands across the picture for the title and the notes, boxes beside the
+// ticks for their labels, and the axes' titles at a distance from the cells.
+struct TextPlaces
+{
+    int titleTop;
+    int titleHeight;
+    int noteTop;          // the first note under the title; the next follows
+    int lineHeight;       // of a note or a label
+    int labelGap;         // between a tick and its label
+    int labelWidth;       // of a y label, or a label of the colour scale
+    int axisTitleGap;     // from the cells to the band of the x axis' title
+    int yTitleOffset;     // from the cells to the middle of the y axis' title
+    int scaleTitleOffset; // from the colour bar to the middle of its title
+    int footerFromBottom;
+};
+constexpr TextPlaces Place = {12, 34, 48, 22, 4, 72, 40, 90, 70, 30};
+
 struct TextSizes
 {
     int title;
@@ -51,7 +68,7 @@ constexpr int SmallestLabelledCell = 56;
 constexpr std::array<QRgb, 9> Viridis = {qRgb(68, 1, 84),    qRgb(71, 44, 122),  qRgb(59, 81, 139),
                                          qRgb(44, 113, 142), qRgb(33, 144, 141), qRgb(39, 173, 129),
                                          qRgb(92, 200, 99),  qRgb(170, 220, 50), qRgb(253, 231, 37)};
-constexpr QRgb Undefined = qRgb(225, 225, 225);
+constexpr QRgb Undefined = qRgb(160, 160, 160);   // the hatching of a cell without a value
 constexpr QRgb Ink = qRgb(30, 30, 30);
 // A value is written in white on the darker half of the scale.
 constexpr double DarkUpTo = 0.55;
@@ -204,15 +221,16 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
 
     // The title, and what each cell averages.
     painter.setFont(Font(Text.title, true));
-    painter.drawText(QRect(0, 12, Picture.width, 34), Qt::AlignCenter,
+    painter.drawText(QRect(0, Place.titleTop, Picture.width, Place.titleHeight), Qt::AlignCenter,
                      QStringLiteral("%1 after %2 years").arg(map.measure).arg(map.years, 0, 'f', 1));
     painter.setFont(Font(Text.note));
     QString averaged = QStringLiteral("Each cell: the mean of %1 runs (%2 seeds").arg(map.runsPerCell).arg(map.seeds);
     if (map.runsPerCell > map.seeds)
         averaged += QStringLiteral(" x %1 values of the other preferences").arg(map.runsPerCell / map.seeds);
     averaged += QStringLiteral(", base seed %1)").arg(map.baseSeed);
-    painter.drawText(QRect(0, 48, Picture.width, 22), Qt::AlignCenter, map.description);
-    painter.drawText(QRect(0, 70, Picture.width, 22), Qt::AlignCenter, averaged);
+    painter.drawText(QRect(0, Place.noteTop, Picture.width, Place.lineHeight), Qt::AlignCenter, map.description);
+    painter.drawText(QRect(0, Place.noteTop + Place.lineHeight, Picture.width, Place.lineHeight), Qt::AlignCenter,
+                     averaged);
 
     const int plotWidth = Picture.width - Picture.left - Picture.right;
     const int plotHeight = Picture.height - Picture.top - Picture.bottom;
@@ -229,6 +247,10 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
             const auto mean = map.mean(xi, yi);
             if (!mean) {
                 painter.fillRect(box, QBrush(QColor(Undefined), Qt::BDiagPattern));
+                if (cell >= SmallestLabelledCell) {
+                    painter.setPen(QColor(Ink));
+                    painter.drawText(box, Qt::AlignCenter, QStringLiteral("undefined"));
+                }
                 continue;
             }
             painter.fillRect(box, ScaleColour(position(*mean)));
@@ -252,24 +274,32 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     for (size_t xi = 0; xi < columns; ++xi) {
         const int centre = grid.left() + int(xi) * cell + cell / 2;
         painter.drawLine(centre, grid.bottom() + 1, centre, grid.bottom() + 1 + Picture.tick);
-        painter.drawText(QRect(centre - cell / 2, grid.bottom() + Picture.tick + 4, cell, 20), Qt::AlignHCenter | Qt::AlignTop,
-                         Eighths(map.xValues[xi]));
+        painter.drawText(QRect(centre - cell / 2, grid.bottom() + Picture.tick + Place.labelGap, cell, Place.lineHeight),
+                         Qt::AlignHCenter | Qt::AlignTop, Eighths(map.xValues[xi]));
     }
     for (size_t yi = 0; yi < rows; ++yi) {
         const int centre = grid.bottom() + 1 - int(yi) * cell - cell / 2;
         painter.drawLine(grid.left() - Picture.tick, centre, grid.left(), centre);
-        painter.drawText(QRect(grid.left() - Picture.tick - 64, centre - 10, 60, 20), Qt::AlignRight | Qt::AlignVCenter,
-                         Eighths(map.yValues[yi]));
+        painter.drawText(QRect(grid.left() - Picture.tick - Place.labelGap - Place.labelWidth, centre - Place.lineHeight / 2,
+                               Place.labelWidth, Place.lineHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, Eighths(map.yValues[yi]));
     }
     painter.setFont(Font(Text.axisTitle, true));
-    painter.drawText(QRect(grid.left(), grid.bottom() + 40, grid.width(), 24), Qt::AlignCenter,
+    const int titleHeight = Place.titleHeight;
+    painter.drawText(QRect(grid.left(), grid.bottom() + Place.axisTitleGap, grid.width(), titleHeight), Qt::AlignCenter,
                      QStringLiteral("%1 preference (eighths of the neighbours)").arg(GroupName(map.x)));
-    painter.save();
-    painter.translate(grid.left() - 90, grid.center().y());
-    painter.rotate(-90);
-    painter.drawText(QRect(-grid.height() / 2, -12, grid.height(), 24), Qt::AlignCenter,
-                     QStringLiteral("%1 preference (eighths of the neighbours)").arg(GroupName(map.y)));
-    painter.restore();
+    // A title turned to run along a vertical line through `centre`, reading upwards or down.
+    auto turned = [&](QPoint centre, int length, qreal degrees, const QString &text) {
+        painter.save();
+        painter.translate(centre);
+        painter.rotate(degrees);
+        painter.drawText(QRect(-length / 2, -titleHeight / 2, length, titleHeight), Qt::AlignCenter, text);
+        painter.restore();
+    };
+    constexpr qreal Upwards = -90;
+    constexpr qreal Downwards = 90;
+    turned({grid.left() - Place.yTitleOffset, grid.center().y()}, grid.height(), Upwards,
+           QStringLiteral("%1 preference (eighths of the neighbours)").arg(GroupName(map.y)));
 
     // The colour scale: the bar from low (bottom) to high, its ticks and its title.
     const QRect bar(grid.right() + Picture.scaleGap, grid.top(), Picture.scaleWidth, grid.height());
@@ -282,19 +312,16 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
         const double f = double(t) / (ScaleTicks - 1);
         const int at = bar.bottom() - int(std::lround(f * (bar.height() - 1)));
         painter.drawLine(bar.right() + 1, at, bar.right() + 1 + Picture.tick, at);
-        painter.drawText(QRect(bar.right() + Picture.tick + 4, at - 10, 80, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::number(low + f * (high - low), 'g', 3));
+        painter.drawText(QRect(bar.right() + Picture.tick + Place.labelGap, at - Place.lineHeight / 2, Place.labelWidth,
+                               Place.lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(low + f * (high - low), 'g', 3));
     }
-    painter.save();
-    painter.translate(bar.right() + Picture.tick + 70, bar.center().y());
-    painter.rotate(90);
     painter.setFont(Font(Text.axisTitle, true));
-    painter.drawText(QRect(-bar.height() / 2, -12, bar.height(), 24), Qt::AlignCenter,
-                     QStringLiteral("mean %1").arg(map.measure));
-    painter.restore();
+    turned({bar.right() + Picture.tick + Place.scaleTitleOffset, bar.center().y()}, bar.height(), Downwards,
+           QStringLiteral("mean %1").arg(map.measure));
     if (std::any_of(map.means.begin(), map.means.end(), [](const auto &mean) { return !mean; })) {
         painter.setFont(Font(Text.note));
-        painter.drawText(QRect(0, Picture.height - 30, Picture.width, 22), Qt::AlignCenter,
+        painter.drawText(QRect(0, Picture.height - Place.footerFromBottom, Picture.width, Place.lineHeight), Qt::AlignCenter,
                          QStringLiteral("Hatched: the measure is undefined in every run of the cell"));
     }
     painter.end();

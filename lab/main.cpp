@@ -147,8 +147,6 @@ int ListSweep(const SweepSettings &settings)
 
 int ExecuteSweep(const SweepSettings &settings, const QStringList &commandLine, InterruptWatch &interrupt)
 {
-    for (const QString &note : settings.notes)
-        Say(QStringLiteral("note: ") + note);
     if (settings.list)
         return ListSweep(settings);
 

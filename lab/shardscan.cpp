@@ -63,13 +63,13 @@ bool ShardScan::fail(const QString &path, qint64 line, const QString &what)
     return false;
 }
 
-bool ShardScan::Read(const QString &runsPath, const QString &measuresPath)
+bool ShardScan::Read(const QString &runsPath, const QString &measuresPath, Tail tail)
 {
     runsPath_ = runsPath;
     measuresPath_ = measuresPath;
     runs_.clear();
     problem_.clear();
-    return readRuns() && readMeasures();
+    return readRuns() && readMeasures(tail);
 }
 
 std::optional<QString> ShardScan::runsRowProblem(const QList<QByteArray> &fields) const
@@ -117,7 +117,7 @@ bool ShardScan::readRuns()
     return true;
 }
 
-bool ShardScan::readMeasures()
+bool ShardScan::readMeasures(Tail tail)
 {
     static const Columns column = ColumnsOf(SweepTable::MeasuresHeader());
     QFile file(measuresPath_);
@@ -164,6 +164,8 @@ bool ShardScan::readMeasures()
     }
 
     // What follows can only be the first rows of the one run that was being written.
+    if (tail == Tail::Unchecked)
+        return true;
     std::optional<quint32> unfinished;
     for (size_t k = 0; !file.atEnd(); ++k) {
         ++lineNumber;

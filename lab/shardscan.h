@@ -28,9 +28,14 @@ class ShardScan
 public:
     ShardScan(const SweepDefinition &definition, Shard shard);
 
+    // How much of the tail is checked: all of it for a shard about to be resumed, whose tail
+    // is dropped; none of it for a shard that may be growing while it is read, whose tables
+    // can hold more runs in measures than in runs by the time both are read.
+    enum class Tail { Checked, Unchecked };
+
     // False, with problem() naming the file and line, when the tables hold something other
     // than whole runs of this shard and a tail.
-    bool Read(const QString &runsPath, const QString &measuresPath);
+    bool Read(const QString &runsPath, const QString &measuresPath, Tail tail = Tail::Checked);
 
     const std::vector<RunBlock> &runs() const { return runs_; }
     // Bytes past the last whole run in either table.
@@ -42,7 +47,7 @@ public:
 
 private:
     bool readRuns();
-    bool readMeasures();
+    bool readMeasures(Tail tail);
     bool fail(const QString &path, qint64 line, const QString &what);
     std::optional<QString> runsRowProblem(const QList<QByteArray> &fields) const;
 

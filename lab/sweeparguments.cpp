@@ -132,7 +132,7 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
 
     const QString prefs = parser.isSet(o.prefs) ? parser.value(o.prefs) : DefaultPreferences;
     QString problem;
-    const auto sets = ReadPreferenceSets(prefs, &problem, &settings.notes);
+    const auto sets = ReadPreferenceSets(prefs, &problem);
     if (!sets)
         return BadArgument(QStringLiteral("prefs"), prefs, problem);
     definition.prefs = *sets;
@@ -262,7 +262,7 @@ QString SweepHelp()
         "  --every K         measure every K generations (default 46), and at the end\n"
         "  --out DIR         the sweep's folder; shard I of N writes DIR/shards/shard-I-of-N.*\n"
         "  --list            print the run table (run_id, replicate, seed, preferences in\n"
-        "                    eighths) and run nothing\n"
+        "                    eighths; the shard's runs only, with --shard) and run nothing\n"
         "  --jobs N          runs at once (default: the processors this process may use)\n"
         "  --shard I/N       only the runs whose id is I modulo N (0 <= I < N), so that N\n"
         "                    tasks cover the sweep once; --shard slurm takes I and N from a\n"
@@ -276,20 +276,22 @@ QString SweepHelp()
         "\n"
         "A set is one or more items separated by |. An item is a range of eighths A..B, or\n"
         "A..B/S with a step S (whole numbers from 0 to 8), or one preference written as for\n"
-        "`run`: \"50%\" and \".5\" are four eighths, and a bare number above 1 is a percentage,\n"
-        "so \"4\" is 4 % (0 eighths). Each value may appear once in a set.\n"
+        "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
+        "refused, as it could mean eighths or what `run` reads (\"4\" is 4 % there, and \"1\"\n"
+        "all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
         "\n"
         "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
         "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
         "repeated alone: velmora-lab run --seed S --prefs P --generations G --every K.\n"
         "\n"
         "Examples:\n"
-        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 --list\n"
+        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
+        "                    --list\n"
         "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
         "                    --out sweep1 --jobs 2\n"
         "  velmora-lab sweep ... --out sweep1 --shard 3/8     # one eighth of the runs\n"
         "  velmora-lab sweep ... --out sweep1 --resume        # after a crash or a kill\n"
-        "  velmora-lab sweep --prefs \"25%|75%,0|1,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
+        "  velmora-lab sweep --prefs \"25%|75%,0|100%,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
         "  velmora-lab merge sweep1\n"
         "\n"
         "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"

@@ -71,6 +71,17 @@ std::optional<PreferenceSet> ReadItem(const QString &item, const General &reader
             values.push_back(qint16(e));
         return values;
     }
+    static const QRegularExpression ambiguous(QStringLiteral("^\\s*([1-8])\\s*$"));
+    if (const auto match = ambiguous.match(item); match.hasMatch()) {
+        const QString n = match.captured(1);
+        const bool one = n == QLatin1String("1");
+        *problem = QStringLiteral("'%1' could be %2/8, as in a range, or what `run` reads, %3 (%4/8): "
+                                  "write %2..%2 for eighths, or %5 for the other")
+                       .arg(item, n, one ? QStringLiteral("all eight") : n + QStringLiteral(" %"))
+                       .arg(reader.ReadPreference(n, 0).eighths)
+                       .arg(one ? QStringLiteral("100%") : n + u'%');
+        return std::nullopt;
+    }
     if (const auto why = PreferenceProblem(item)) {
         *problem = QStringLiteral("'%1' %2, or a range of eighths such as 0..8").arg(item, *why);
         return std::nullopt;
@@ -93,10 +104,8 @@ QString PreferenceText(qint16 eighths)
     return QString::number(eighths * PercentPerEighth) + u'%';
 }
 
-std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text, QString *problem,
-                                                            QStringList *notes)
+std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text, QString *problem)
 {
-    static const QRegularExpression smallWhole(QStringLiteral("^\\s*[2-8]\\s*$"));
     const QStringList sets = text.split(u',');
     if (sets.size() != GroupCount) {
         *problem = QStringLiteral("%1 sets given; expected five, for Blue, Red, Green, Gray and Yellow, separated "
@@ -115,15 +124,9 @@ std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text,
                 *problem = GroupName(g) + QStringLiteral(": ") + *problem;
                 return std::nullopt;
             }
-            if (notes && smallWhole.match(item).hasMatch())
-                notes->append(QStringLiteral("%1: '%2' is read as %2 %, %3 eighths, as the window reads it; "
-                                             "for %2 eighths write %2..%2")
-                                  .arg(GroupName(g), item.trimmed())
-                                  .arg(read->front()));
             for (const qint16 e : *read) {
                 if (std::find(values.begin(), values.end(), e) != values.end()) {
-                    *problem = QStringLiteral("%1: '%2' gives %3 eighths a second time; give each value once "
-                                              "(a bare number above 1 is a percentage: 4 means 4 %, not 4 eighths)")
+                    *problem = QStringLiteral("%1: '%2' gives %3 eighths a second time; give each value once")
                                    .arg(GroupName(g), sets[g - 1])
                                    .arg(e);
                     return std::nullopt;

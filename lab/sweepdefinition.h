@@ -64,11 +64,11 @@ SweepRun RunAt(const SweepDefinition &definition, quint32 runId);
 // The five groups' values from text such as "0..8,50%,50%,0..8/2,25%|75%": one set per group,
 // separated by commas; a set is one or more items separated by "|"; an item is a range of
 // eighths A..B or A..B/S (whole numbers from 0 to 8, step S), or one preference written as
-// for `run` ("50%", ".5"). nullopt with the reason, naming the item, when it is not such text.
-// A bare whole number from 2 to 8 is a percentage there, as in the window, which a reader
-// may have meant as eighths: each such item adds a line to `notes`, when given.
-std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text, QString *problem,
-                                                            QStringList *notes = nullptr);
+// for `run` ("50%", ".5"), except a bare whole number from 1 to 8: `run` reads "4" as 4 %
+// and "1" as all eight, where a sweep's ranges would make them eighths, so such an item is
+// refused for the two readings it has. nullopt with the reason, naming the item, when the
+// text is not such a one.
+std::optional<GroupTable<PreferenceSet>> ReadPreferenceSets(const QString &text, QString *problem);
 
 // The set as --prefs writes it in eighths: "0..8/2", "3", "0|3|8".
 QString PreferenceSetText(const PreferenceSet &values);

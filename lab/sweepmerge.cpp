@@ -82,7 +82,8 @@ std::optional<SweepProblem> SweepMerge::Read()
     for (const ShardRecord &record : records) {
         const ShardFiles files(folder_, record.shard);
         ShardScan scan(definition_, record.shard);
-        if (!scan.Read(files.runsPath(), files.measuresPath()))
+        // A shard still running has a tail; its runs then count as missing.
+        if (!scan.Read(files.runsPath(), files.measuresPath(), ShardScan::Tail::Unchecked))
             return SweepProblem{false, scan.problem()};
         sources_.push_back({files.runsPath(), files.measuresPath()});
         for (const RunBlock &block : scan.runs()) {

@@ -109,14 +109,19 @@ std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRec
 {
     const Shard &shard = settings_.shard;
     for (const ShardRecord &record : records) {
-        if (record.path != files_.recordPath() && !settings_.resume)
+        // Another part of the same split holds none of this shard's runs: a task of a large
+        // array that resumes reads its own tables only.
+        const bool disjoint = record.shard.count == shard.count && record.shard.index != shard.index;
+        if (disjoint || (record.path != files_.recordPath() && !settings_.resume))
             continue;
         const ShardFiles files(settings_.outDir, record.shard);
         ShardScan scan(settings_.definition, record.shard);
-        if (!scan.Read(files.runsPath(), files.measuresPath()))
+        // Other shards may be running now; only this one's tail is dropped, and checked first.
+        const bool own = record.shard == shard;
+        if (!scan.Read(files.runsPath(), files.measuresPath(), own ? ShardScan::Tail::Checked : ShardScan::Tail::Unchecked))
             return Failure(scan.problem() + QStringLiteral("; the files were changed by something else than "
                                                            "velmora-lab, and this sweep cannot go on with them"));
-        if (record.shard == shard && scan.hasTail()) {
+        if (own && scan.hasTail()) {
             if (const auto error = scan.DropTail())
                 return Failure(*error);
             droppedTail_ = true;
@@ -176,7 +181,8 @@ std::optional<SweepProblem> SweepRunner::Prepare()
     return std::nullopt;
 }
 
-void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const Progress &progress)
+void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const std::atomic<bool> *stop,
+                       const Progress &progress)
 {
     auto fail = [&](const QString &message) {
         const std::lock_guard lock(mutex_);
@@ -185,7 +191,8 @@ void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const
         failed_.store(true);
         halt.store(true);
     };
-    while (!halt.load()) {
+    // The interrupt is looked at before each run as well, so none starts after it.
+    while (!halt.load() && !(stop && stop->load())) {
         const size_t i = next.fetch_add(1);
         if (i >= pending_.size())
             return;
@@ -215,7 +222,7 @@ SweepRunner::End SweepRunner::Execute(const std::atomic<bool> *stop, const Progr
     std::vector<std::thread> workers;
     for (size_t j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
-            work(next, halt, progress);
+            work(next, halt, stop, progress);
             const std::lock_guard lock(mutex_);
             --running;
             finished.notify_one();

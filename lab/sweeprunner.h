@@ -68,7 +68,8 @@ public:
 private:
     std::optional<SweepProblem> checkRecords(const std::vector<ShardRecord> &records);
     std::optional<SweepProblem> readFinished(const std::vector<ShardRecord> &records, std::vector<bool> &done);
-    void work(std::atomic<size_t> &next, std::atomic<bool> &halt, const Progress &progress);
+    void work(std::atomic<size_t> &next, std::atomic<bool> &halt, const std::atomic<bool> *stop,
+              const Progress &progress);
 
     SweepSettings settings_;
     QStringList commandLine_;

@@ -5,7 +5,6 @@
 #include "sweepdefinition.h"
 
 #include <QString>
-#include <QStringList>
 
 // What `velmora-lab sweep` is asked to do.
 struct SweepSettings
@@ -18,7 +17,6 @@ struct SweepSettings
     bool list = false;             // print the run table and run nothing
     bool resume = false;
     bool quiet = false;
-    QStringList notes;             // remarks on the command line for the user, not errors
 };
 
 // What `velmora-lab merge` is asked to do.
