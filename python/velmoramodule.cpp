@@ -256,7 +256,7 @@ py::tuple Columns()
 }
 
 // The definition of a sweep's run table, read as velmora-lab sweep reads --prefs, --seeds
-// and --base-seed. Each note on how a value was read becomes a warning.
+// and --base-seed.
 SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
 {
     QString text;
@@ -269,8 +269,7 @@ SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
     }
     SweepDefinition definition;
     QString problem;
-    QStringList notes;
-    const auto sets = ReadPreferenceSets(text, &problem, &notes);
+    const auto sets = ReadPreferenceSets(text, &problem);
     if (!sets)
         throw py::value_error(QStringLiteral("prefs: %1").arg(problem).toStdString());
     definition.prefs = *sets;
@@ -281,10 +280,6 @@ SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
                                   .arg(definition.runCount())
                                   .arg(SweepLimits::MaxRuns)
                                   .toStdString());
-    for (const QString &note : notes) {
-        if (PyErr_WarnEx(PyExc_UserWarning, note.toUtf8().constData(), 1) != 0)
-            throw py::error_already_set();   // warnings made errors
-    }
     return definition;
 }
 
@@ -413,7 +408,8 @@ are asked for. Run each with simulate(run.seed, run.prefs, ...) to get the sweep
 prefs: five sets of preference values, for Blue, Red, Green, Gray and Yellow, as one text
     separated by commas ("0..8,50%,50%,0..8/2,50%") or as five texts. A set is one or more
     items separated by "|": a range of eighths A..B or A..B/S, or one preference written as
-    for Run ("50%", ".5").
+    for Run ("50%", ".5") but for a bare whole number from 1 to 8, which a sweep refuses as
+    it could mean eighths or a percentage.
 seeds: runs with different seeds for each preference vector, the seed index innermost.
 base_seed: the sweep's base seed; run R's seed is run_seed(base_seed, R).
 )";
