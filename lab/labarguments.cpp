@@ -2,6 +2,7 @@
 #include "labarguments.h"
 
 #include "numbertext.h"
+#include "sweeparguments.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -163,34 +164,11 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
         spec.prefs = *prefs;
     }
 
-    if (parser.isSet(o.years) && parser.isSet(o.generations))
-        return UsageError{QStringLiteral("--years and --generations both give the length of the run: give one")};
-    spec.generations = GenerationsForYears(RunLimits::DefaultYears);
-    if (parser.isSet(o.years)) {
-        bool ok = false;
-        const double years = parser.value(o.years).toDouble(&ok);
-        if (!ok || !std::isfinite(years) || years < 0 || years > MaxYears())
-            return Bad(QStringLiteral("years"), parser.value(o.years),
-                       QStringLiteral("give a number of years from 0 to %1 (the calendar ends on 31 December 9999)")
-                           .arg(std::floor(MaxYears() * 10) / 10));
-        spec.generations = GenerationsForYears(years);
-    } else if (parser.isSet(o.generations)) {
-        const auto n = WholeNumber(parser.value(o.generations), 0, RunLimits::MaxGenerations);
-        if (!n)
-            return Bad(QStringLiteral("generations"), parser.value(o.generations),
-                       QStringLiteral("give a whole number from 0 to %1 (the calendar ends on 31 December 9999)")
-                           .arg(RunLimits::MaxGenerations));
-        spec.generations = *n;
-    }
-
-    spec.every = RunLimits::DefaultEvery;
-    if (parser.isSet(o.every)) {
-        const auto k = WholeNumber(parser.value(o.every), 1, RunLimits::MaxGenerations);
-        if (!k)
-            return Bad(QStringLiteral("every"), parser.value(o.every),
-                       QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
-        spec.every = int(*k);
-    }
+    const auto horizon = ReadHorizon(parser, o.years, o.generations, o.every);
+    if (const auto *error = std::get_if<UsageError>(&horizon))
+        return *error;
+    spec.generations = std::get<Horizon>(horizon).generations;
+    spec.every = std::get<Horizon>(horizon).every;
 
     for (const QString &value : parser.values(o.set)) {
         const qsizetype colon = value.indexOf(u':');
@@ -262,6 +240,48 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
 
 } // namespace
 
+std::variant<Horizon, UsageError> ReadHorizon(const QCommandLineParser &parser, const QCommandLineOption &years,
+                                              const QCommandLineOption &generations, const QCommandLineOption &every)
+{
+    if (parser.isSet(years) && parser.isSet(generations))
+        return UsageError{QStringLiteral("--years and --generations both give the length of a run: give one")};
+    Horizon horizon{GenerationsForYears(RunLimits::DefaultYears), RunLimits::DefaultEvery};
+    if (parser.isSet(years)) {
+        bool ok = false;
+        const double y = parser.value(years).toDouble(&ok);
+        if (!ok || !std::isfinite(y) || y < 0 || y > MaxYears())
+            return Bad(QStringLiteral("years"), parser.value(years),
+                       QStringLiteral("give a number of years from 0 to %1 (the calendar ends on 31 December 9999)")
+                           .arg(std::floor(MaxYears() * 10) / 10));
+        horizon.generations = GenerationsForYears(y);
+    } else if (parser.isSet(generations)) {
+        const auto n = WholeNumber(parser.value(generations), 0, RunLimits::MaxGenerations);
+        if (!n)
+            return Bad(QStringLiteral("generations"), parser.value(generations),
+                       QStringLiteral("give a whole number from 0 to %1 (the calendar ends on 31 December 9999)")
+                           .arg(RunLimits::MaxGenerations));
+        horizon.generations = *n;
+    }
+    if (parser.isSet(every)) {
+        const auto k = WholeNumber(parser.value(every), 1, RunLimits::MaxGenerations);
+        if (!k)
+            return Bad(QStringLiteral("every"), parser.value(every),
+                       QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
+        horizon.every = int(*k);
+    }
+    return horizon;
+}
+
+std::optional<qint64> WholeNumberArgument(const QString &text, qint64 low, qint64 high)
+{
+    return WholeNumber(text, low, high);
+}
+
+UsageError BadArgument(const QString &option, const QString &value, const QString &accepted)
+{
+    return Bad(option, value, accepted);
+}
+
 std::optional<QString> PreferenceProblem(const QString &text)
 {
     // The window reads the leading number and ignores the rest; blanks are skipped.
@@ -305,7 +325,12 @@ std::variant<Invocation, UsageError> ParseArguments(const QStringList &arguments
         return ParseRun(arguments.mid(1), pickedSeed);
     if (first == QLatin1String("rerun"))
         return ParseRerun(arguments.mid(1));
-    return UsageError{QStringLiteral("'%1' is not a command: give run or rerun (see velmora-lab --help)").arg(first)};
+    if (first == QLatin1String("sweep"))
+        return ParseSweep(arguments.mid(1), pickedSeed);
+    if (first == QLatin1String("merge"))
+        return ParseMerge(arguments.mid(1));
+    return UsageError{QStringLiteral("'%1' is not a command: give run, rerun, sweep or merge (see velmora-lab --help)")
+                          .arg(first)};
 }
 
 QString GeneralHelp()
@@ -318,6 +343,8 @@ QString GeneralHelp()
         "Commands:\n"
         "  run      run the model and write its measures (velmora-lab run --help)\n"
         "  rerun    run again what a run.json records (velmora-lab rerun --help)\n"
+        "  sweep    run many runs over preferences and seeds (velmora-lab sweep --help)\n"
+        "  merge    join a sweep's shards into one table (velmora-lab merge --help)\n"
         "\n"
         "  --help     show this help and exit\n"
         "  --version  show the version and exit\n"
@@ -326,6 +353,8 @@ QString GeneralHelp()
         "  velmora-lab run --seed 7 --prefs 50%,50%,50%,50%,50% --years 10 --every 46 --out run7\n"
         "  velmora-lab run --seed 7 --years 60 --set 2283:0,0,0,0,0 --out relax --gif --chart\n"
         "  velmora-lab rerun run7/run.json --out run7-again\n"
+        "  velmora-lab sweep --prefs 0..8,50%,50%,0..8/2,50% --seeds 10 --base-seed 11 --out sweep1\n"
+        "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
         "\n"
         "Exit status: 0 when done, 1 when writing failed or the run was interrupted (130 for\n"
         "Ctrl+C), 2 for a bad command line.\n");

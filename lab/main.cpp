@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "heatmap.h"
 #include "labarguments.h"
 #include "labrun.h"
 #include "measuresreport.h"
 #include "progressbar.h"
 #include "runrecorder.h"
+#include "sweepmerge.h"
+#include "sweeprunner.h"
+#include "sweeptable.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QRandomGenerator>
 
 #include <atomic>
@@ -122,6 +127,113 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
     return Done;
 }
 
+int ListSweep(const SweepSettings &settings)
+{
+    const SweepDefinition &definition = settings.definition;
+    if (settings.baseSeedPicked)
+        Say(QStringLiteral("picked the base seed %1 (give --base-seed %1 to list or run this sweep again)")
+                .arg(definition.baseSeed));
+    QByteArray table = SweepTable::ListHeaderLine();
+    for (quint64 id = settings.shard.index; id < definition.runCount(); id += settings.shard.count) {
+        table += SweepTable::ListLine(RunAt(definition, quint32(id)));
+        if (table.size() >= (1 << 16)) {
+            std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
+            table.clear();
+        }
+    }
+    std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
+    return std::fflush(stdout) == 0 ? Done : Failed;
+}
+
+int ExecuteSweep(const SweepSettings &settings, const QStringList &commandLine, InterruptWatch &interrupt)
+{
+    if (settings.list)
+        return ListSweep(settings);
+
+    SweepRunner runner(settings, commandLine, QStringLiteral(VELMORA_VERSION));
+    if (const auto problem = runner.Prepare()) {
+        Say(problem->message);
+        return problem->usage ? Usage : Failed;
+    }
+    const SweepDefinition &definition = runner.definition();
+    const Shard &shard = settings.shard;
+    const QString shardName = shard.count > 1 ? QStringLiteral("shard %1 of %2").arg(shard.index).arg(shard.count)
+                                              : QStringLiteral("the sweep");
+    if (runner.baseSeedRecorded())
+        Say(QStringLiteral("going on with the recorded base seed %1").arg(definition.baseSeed));
+    else if (settings.baseSeedPicked)
+        Say(QStringLiteral("picked the base seed %1 (give --base-seed %1 to run this sweep again)").arg(definition.baseSeed));
+    if (runner.droppedTail() && !settings.quiet)
+        Say(QStringLiteral("dropped the rows of a run that was not finished"));
+    const quint64 already = runner.shardRuns() - runner.pending().size();
+    if (already > 0 && !settings.quiet)
+        Say(QStringLiteral("%1 of the %2 runs of %3 are there already").arg(already).arg(runner.shardRuns()).arg(shardName));
+
+    ProgressBar progress(qint64(runner.pending().size()), !settings.quiet && isatty(STDERR_FILENO));
+    const SweepRunner::End end = runner.Execute(&interrupt.stop(), [&](quint64 written) { progress.Update(qint64(written)); });
+    progress.Finish();
+
+    const QString resume = QStringLiteral("run the same command with --resume to run the rest");
+    switch (end) {
+    case SweepRunner::End::Failed:
+        Say(QStringLiteral("%1; %2 runs were written before; %3").arg(runner.failure()).arg(runner.written()).arg(resume));
+        return Failed;
+    case SweepRunner::End::Stopped:
+        Say(QStringLiteral("interrupted after %1 runs; %2").arg(runner.written()).arg(resume));
+        return interrupt.caught() ? SignalBase + interrupt.caught() : Failed;
+    case SweepRunner::End::Finished:
+        break;
+    }
+    if (!settings.quiet) {
+        Say(QStringLiteral("%1: %2 runs written to %3").arg(shardName).arg(runner.written())
+                .arg(QDir::toNativeSeparators(runner.files().runsPath())));
+        Say(QStringLiteral("when every shard is done: velmora-lab merge %1").arg(settings.outDir));
+    }
+    return Done;
+}
+
+int ExecuteMerge(const MergeSettings &settings)
+{
+    SweepMerge merge(settings.folder, QStringLiteral(VELMORA_VERSION));
+    if (const auto problem = merge.Read()) {
+        Say(problem->message);
+        return problem->usage ? Usage : Failed;
+    }
+    std::optional<std::pair<GroupIndex, GroupIndex>> axes;
+    if (!settings.chartMeasure.isEmpty()) {
+        axes = HeatMapAxes(merge.definition(), settings.x, settings.y);
+        if (axes->first == NoGroup || axes->second == NoGroup) {
+            Say(QStringLiteral("--chart: no two groups to put on the axes"));
+            return Usage;
+        }
+    }
+    if (const auto error = merge.Write()) {
+        Say(*error);
+        return Failed;
+    }
+    if (!settings.quiet)
+        Say(QStringLiteral("merged %1 runs from %2 shards into %3 and %4")
+                .arg(merge.definition().runCount())
+                .arg(merge.shardCount())
+                .arg(QDir::toNativeSeparators(merge.runsPath()), QDir::toNativeSeparators(merge.measuresPath())));
+    if (axes) {
+        const auto map = ReadHeatMap(merge.runsPath(), merge.definition(), settings.chartMeasure, axes->first, axes->second);
+        if (const auto *why = std::get_if<QString>(&map)) {
+            Say(*why);
+            return Failed;
+        }
+        const HeatMap &heatMap = std::get<HeatMap>(map);
+        const QString file = QDir(settings.folder).filePath(HeatMapFileName(heatMap));
+        if (const auto error = WriteHeatMapPng(heatMap, file)) {
+            Say(*error);
+            return Failed;
+        }
+        if (!settings.quiet)
+            Say(QStringLiteral("drew %1").arg(QDir::toNativeSeparators(file)));
+    }
+    return Done;
+}
+
 // Qt's own notes (a missing runtime folder, fonts) are not the user's business on a command
 // line; its errors still are.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -154,12 +266,17 @@ int main(int argc, char *argv[])
         return Done;
     case Invocation::Command::Run:
     case Invocation::Command::Rerun:
+    case Invocation::Command::Sweep:
+    case Invocation::Command::Merge:
         break;
     }
 
     // Charts are drawn with Qt's widgets, on the offscreen platform: never a window.
     std::unique_ptr<QCoreApplication> app;
-    if (invocation.spec.chart) {
+    const bool drawing = (invocation.command == Invocation::Command::Merge && !invocation.merge.chartMeasure.isEmpty())
+        || ((invocation.command == Invocation::Command::Run || invocation.command == Invocation::Command::Rerun)
+            && invocation.spec.chart);
+    if (drawing) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);
     } else {
@@ -171,5 +288,12 @@ int main(int argc, char *argv[])
     InterruptWatch interrupt;
     QStringList commandLine{QStringLiteral("velmora-lab")};
     commandLine += arguments;
-    return Execute(invocation, commandLine, interrupt);
+    switch (invocation.command) {
+    case Invocation::Command::Sweep:
+        return ExecuteSweep(invocation.sweep, commandLine, interrupt);
+    case Invocation::Command::Merge:
+        return ExecuteMerge(invocation.merge);
+    default:
+        return Execute(invocation, commandLine, interrupt);
+    }
 }

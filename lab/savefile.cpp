@@ -14,7 +14,7 @@ bool OpenForWriting(QSaveFile &file)
     return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
 
-bool WriteAll(QSaveFile &file, const QByteArray &bytes)
+bool WriteAll(QFileDevice &file, const QByteArray &bytes)
 {
     // A write that fills the disk writes what fits and reports nothing; the next one
     // fails with the reason.

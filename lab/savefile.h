@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QFileDevice;
 class QSaveFile;
 
 // What a writer of a file returns: nothing when the file is written, else one line that
@@ -20,7 +21,7 @@ QString CannotWrite(const QString &fileName, const QString &reason);
 bool OpenForWriting(QSaveFile &file);
 
 // Writes all the bytes; when they do not all fit, false with the file's reason set.
-bool WriteAll(QSaveFile &file, const QByteArray &bytes);
+bool WriteAll(QFileDevice &file, const QByteArray &bytes);
 
 // The whole file in one go: under a temporary name, renamed when complete.
 WriteError SaveWhole(const QString &fileName, const QByteArray &bytes);

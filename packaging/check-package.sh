@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the Debian package, unpacks it into a scratch root and starts the program from
+# Builds the Debian packages, unpacks them into a scratch root and starts the program from
 # there: what `apt install ./velmora_*.deb` would give a user, without touching the system.
-# Usage: check-package.sh <build dir> <source dir> <version>
+# With a Python interpreter, the python3-velmora package too, whose module it then imports.
+# Usage: check-package.sh <build dir> <source dir> <version> [<python3>]
 set -euo pipefail
 
 build=$1
 source=$2
 version=$3
+python=${4:-}
 app_id=org.example.Velmora
 title='Velmora: Ethnic Group Residential Patterns'
 
@@ -36,10 +38,12 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cp
 shopt -s nullglob
 debs=("$scratch"/out/*.deb)
 shopt -u nullglob
-[ ${#debs[@]} -eq 1 ] || fail "expected one .deb, found ${#debs[@]}"
-deb=${debs[0]}
 arch=$(dpkg --print-architecture)
-[ "$(basename "$deb")" = "velmora_${version}_${arch}.deb" ] || fail "unexpected file name $(basename "$deb")"
+expected_debs="velmora_${version}_${arch}.deb"
+[ -n "$python" ] && expected_debs="python3-velmora_${version}_${arch}.deb $expected_debs"
+actual_debs=$(for d in "${debs[@]}"; do basename "$d"; done | LC_ALL=C sort | tr '\n' ' ')
+[ "$actual_debs" = "$expected_debs " ] || fail "cpack wrote ${actual_debs:-nothing}instead of $expected_debs"
+deb=$scratch/out/velmora_${version}_${arch}.deb
 
 echo "Checking the control fields"
 field() { dpkg-deb --field "$deb" "$1"; }
@@ -156,3 +160,45 @@ wait "$app_pid" 2>/dev/null || true
 kill -0 "$app_pid" 2>/dev/null && fail "the program did not stop"
 app_pid=''
 echo "PASS: $(basename "$deb")"
+
+[ -n "$python" ] || exit 0
+pydeb=$scratch/out/python3-velmora_${version}_${arch}.deb
+echo "Checking $(basename "$pydeb")"
+pyfield() { dpkg-deb --field "$pydeb" "$1"; }
+[ "$(pyfield Package)" = python3-velmora ] || fail "package name is '$(pyfield Package)'"
+[ "$(pyfield Version)" = "$version" ] || fail "python3-velmora's version is '$(pyfield Version)'"
+[ "$(pyfield Section)" = python ] || fail "python3-velmora is in section '$(pyfield Section)'"
+[ "$(pyfield Description | wc -l)" -ge 2 ] || fail "python3-velmora has no long description"
+pydepends=$(pyfield Depends)
+echo "Depends: $pydepends"
+# The python3 it was built for, as a range of one minor version, and what it links and imports.
+grep -Eq '(^|, )python3 \(>= 3\.[0-9]+\), python3 \(<< 3\.[0-9]+\)' <<<"$pydepends" \
+    || fail "Depends does not pin python3 to one minor version"
+for lib in python3-numpy libqt6core6 libqt6gui6; do
+    grep -Eq "(^|, )$lib( |,|$)" <<<"$pydepends" || fail "Depends has no $lib"
+done
+grep -Eq 'libqt6widgets6|libqt6charts6|libgif' <<<"$pydepends" && fail "the module links the Lab's picture libraries"
+
+pyroot=$scratch/pyroot
+dpkg -x "$pydeb" "$pyroot"
+site=usr/lib/python3/dist-packages
+pyfiles=$(cd "$pyroot" && find . -type f)
+[[ "$pyfiles" =~ ^\./$site/velmora\.cpython-[0-9]+-[^/]*\.so$ ]] || fail "python3-velmora holds
+$pyfiles
+instead of one module in $site"
+module=$pyroot/${pyfiles#./}
+file -b "$module" | grep -q '^ELF .*, stripped' || fail "the module is not a stripped ELF: $(file -b "$module")"
+readelf -d "$module" | grep -Eq 'RPATH|RUNPATH' && fail "the module has a run path"
+
+echo "Importing the unpacked module with $python"
+env -u PYTHONHOME PYTHONPATH="$pyroot/$site" PYTHONNOUSERSITE=1 "$python" - "$pyroot" <<'EOF_PY' \
+    || fail "the unpacked module does not import and run"
+import sys
+import velmora
+assert velmora.__file__.startswith(sys.argv[1]), velmora.__file__
+run = velmora.Run(seed=7, prefs=["50%"] * 5)
+run.advance(years=1)
+assert run.map().shape == (265, 265) and run.date.year == 2006
+print(velmora.__name__, velmora.__version__, run)
+EOF_PY
+echo "PASS: $(basename "$pydeb")"

@@ -15,7 +15,10 @@ BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fo
                 # Charts' CMake files need Qt OpenGL's, which its package does not pull in
                 libgif-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
                 # velmora-lab's manual page, made from its --help
-                help2man)
+                help2man
+                # the Python module: pybind11 and the headers of Debian's python3; NumPy for
+                # its arrays, pandas for its tables, pytest for its tests, Dask for the sweep example
+                pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-distributed)
 
 ensure_packages() {
     local missing=() pkg
@@ -103,6 +106,10 @@ stop_under_xvfb() {
     APP_PID='' XVFB_PID=''
 }
 
+# The sweep check starts a one-node Slurm cluster of its own (tests/slurm/run-slurm-check.sh):
+# the Slurm daemons and commands, and munge for their authentication; bc for its timings.
+SLURM_PACKAGES=(slurm-wlm munge bc)
+
 # --- The hardening checks (README, "Checks"): scripts/test runs them all, scripts/check one.
 
 # clang with libFuzzer for the fuzz target; glibc's locale sources for the locale runs.
@@ -148,12 +155,12 @@ ensure_locales() {
 }
 
 # The suite again with the program in each test locale, without rebuilding. The installed
-# program's checks (x11, package) do not depend on the locale and run once.
+# program's checks (x11, package) and the Slurm cluster do not depend on the locale and run once.
 test_in_locales() {
     local dir=$1 loc
     for loc in "${TEST_LOCALES[@]}"; do
         say "Running the tests again in the $loc locale"
-        (cd "$dir" && LC_ALL=$loc ctest --output-on-failure -j "$JOBS" -LE 'x11|package') \
+        (cd "$dir" && LC_ALL=$loc ctest --output-on-failure -j "$JOBS" -LE 'x11|package|slurm') \
             || fail "some tests failed in the $loc locale (see above)."
     done
 }
@@ -166,12 +173,13 @@ SANITIZER_ENV=(
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer. Left out are
 # the soak, whose measure of the process's memory the sanitizers' own bookkeeping swamps,
-# and the checks of the installed program and package, which belong to the ordinary build.
+# and the checks of the installed program and package and on the Slurm cluster, which belong
+# to the ordinary build.
 test_with_sanitizers() {
     local dir=$1
     build_into "$dir" -DVELMORA_SANITIZE=ON -DVELMORA_BUILD_BENCHMARKS=OFF
     say "Running the tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    (cd "$dir" && env "${SANITIZER_ENV[@]}" ctest --output-on-failure -j "$JOBS" -LE 'soak|x11|package') \
+    (cd "$dir" && env "${SANITIZER_ENV[@]}" ctest --output-on-failure -j "$JOBS" -LE 'soak|x11|package|slurm') \
         || fail "some tests failed under the sanitizers (see above)."
 }
 

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "labrun.h"
+
+#include <benchmark/benchmark.h>
+
+#include <clocale>
+
+// velmora-lab's run of ten years at 50 % (seed 7, measured every 46 generations) without its
+// files: the C++ side of what bench/bench_python.py times through the Python module.
+
+namespace {
+
+RunSpec TenYears()
+{
+    RunSpec spec;
+    spec.seed = 7;
+    spec.prefs = QStringList(GroupCount, QStringLiteral("50%"));
+    spec.generations = GenerationsForYears(10);
+    spec.every = RunLimits::DefaultEvery;
+    return spec;
+}
+
+} // namespace
+
+// Construction, 457 generations and the eleven samples of measures.
+static void BM_LabRunTenYears(benchmark::State &state)
+{
+    const RunSpec spec = TenYears();
+    for (auto _ : state) {
+        std::vector<Sample> samples;
+        LabRun run(spec);
+        run.Execute([&](qint64 g, const HeadlessCity &city) {
+            if (spec.measuredAt(g))
+                samples.push_back(TakeSample(city, g));
+            return true;
+        });
+        benchmark::DoNotOptimize(samples.data());
+    }
+}
+BENCHMARK(BM_LabRunTenYears)->Unit(benchmark::kMillisecond);
+
+// Construction and 457 generations, unmeasured: what Run(...).advance(years=10) does.
+static void BM_BuildAndRunTenYears(benchmark::State &state)
+{
+    const RunSpec spec = TenYears();
+    for (auto _ : state) {
+        LabRun run(spec);
+        run.Execute([](qint64, const HeadlessCity &) { return true; });
+        benchmark::DoNotOptimize(&run);
+    }
+}
+BENCHMARK(BM_BuildAndRunTenYears)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    std::setlocale(LC_NUMERIC, "C");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,323 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sweeparguments.h"
+
+#include "measurecolumns.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <sched.h>
+#include <thread>
+
+namespace {
+
+constexpr int MaxJobs = 1024;
+constexpr quint32 MaxSeed = 0xffffffffu;
+const QString DefaultPreferences = QStringLiteral(".5,.5,.5,.5,.5");   // the window's own start texts
+const QLatin1String FinalPrefix("final:");
+const QLatin1String SlurmShard("slurm");
+
+struct SweepOptions
+{
+    QCommandLineOption prefs{QStringLiteral("prefs"), QString(), QStringLiteral("SETS")};
+    QCommandLineOption seeds{QStringLiteral("seeds"), QString(), QStringLiteral("N")};
+    QCommandLineOption baseSeed{QStringLiteral("base-seed"), QString(), QStringLiteral("N")};
+    QCommandLineOption years{QStringLiteral("years"), QString(), QStringLiteral("Y")};
+    QCommandLineOption generations{QStringLiteral("generations"), QString(), QStringLiteral("N")};
+    QCommandLineOption every{QStringLiteral("every"), QString(), QStringLiteral("K")};
+    QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR")};
+    QCommandLineOption list{QStringLiteral("list")};
+    QCommandLineOption jobs{QStringLiteral("jobs"), QString(), QStringLiteral("N")};
+    QCommandLineOption shard{QStringLiteral("shard"), QString(), QStringLiteral("I/N")};
+    QCommandLineOption resume{QStringLiteral("resume")};
+    QCommandLineOption quiet{QStringLiteral("quiet")};
+    QCommandLineOption help{QStringLiteral("help")};
+};
+
+struct MergeOptions
+{
+    QCommandLineOption chart{QStringLiteral("chart"), QString(), QStringLiteral("final:MEASURE")};
+    QCommandLineOption x{QStringLiteral("x"), QString(), QStringLiteral("GROUP")};
+    QCommandLineOption y{QStringLiteral("y"), QString(), QStringLiteral("GROUP")};
+    QCommandLineOption quiet{QStringLiteral("quiet")};
+    QCommandLineOption help{QStringLiteral("help")};
+};
+
+const QString AcceptedShard = QStringLiteral(
+    "give I/N with whole numbers 0 <= I < N (the runs whose id is I modulo N), or slurm for the task of a job array");
+
+std::variant<Shard, UsageError> SlurmArrayShard(const QProcessEnvironment &environment)
+{
+    auto number = [&](const char *name) {
+        return WholeNumberArgument(environment.value(QLatin1String(name)), 0, MaxSeed);
+    };
+    const auto task = number("SLURM_ARRAY_TASK_ID");
+    const auto count = number("SLURM_ARRAY_TASK_COUNT");
+    const auto first = environment.contains(QStringLiteral("SLURM_ARRAY_TASK_MIN")) ? number("SLURM_ARRAY_TASK_MIN")
+                                                                                    : std::optional<qint64>(0);
+    const auto step = environment.contains(QStringLiteral("SLURM_ARRAY_TASK_STEP")) ? number("SLURM_ARRAY_TASK_STEP")
+                                                                                    : std::optional<qint64>(1);
+    if (!task || !count || !first || *count < 1)
+        return BadArgument(QStringLiteral("shard"), SlurmShard,
+                           QStringLiteral("SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT are not both set: run it as "
+                                          "a task of a job array (sbatch --array=0-7), or give I/N"));
+    if (step != 1 || *task < *first || *task - *first >= *count)
+        return BadArgument(QStringLiteral("shard"), SlurmShard,
+                           QStringLiteral("the job array is not a plain range such as --array=0-7 (task %1, first %2, "
+                                          "%3 tasks, step %4): give the array as FIRST-LAST, or give I/N")
+                               .arg(*task)
+                               .arg(*first)
+                               .arg(*count)
+                               .arg(environment.value(QStringLiteral("SLURM_ARRAY_TASK_STEP"), QStringLiteral("1"))));
+    return Shard{quint32(*task - *first), quint32(*count)};
+}
+
+std::variant<Shard, UsageError> ReadShard(const QString &text, const QProcessEnvironment &environment)
+{
+    if (text == SlurmShard)
+        return SlurmArrayShard(environment);
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,10})/(\\d{1,10})$"));
+    const auto match = form.match(text);
+    if (!match.hasMatch())
+        return BadArgument(QStringLiteral("shard"), text, AcceptedShard);
+    const auto index = WholeNumberArgument(match.captured(1), 0, MaxSeed);
+    const auto count = WholeNumberArgument(match.captured(2), 1, MaxSeed);
+    if (!index || !count || *index >= *count)
+        return BadArgument(QStringLiteral("shard"), text, AcceptedShard);
+    return Shard{quint32(*index), quint32(*count)};
+}
+
+std::optional<GroupIndex> GroupNamed(const QString &name)
+{
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        if (name.compare(GroupName(g), Qt::CaseInsensitive) == 0)
+            return g;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int AvailableCores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, quint32 pickedSeed,
+                                                const QProcessEnvironment &environment)
+{
+    SweepOptions o;
+    QCommandLineParser parser;
+    parser.addOptions({o.prefs, o.seeds, o.baseSeed, o.years, o.generations, o.every, o.out, o.list, o.jobs, o.shard,
+                       o.resume, o.quiet, o.help});
+    if (!parser.parse(QStringList{QStringLiteral("velmora-lab sweep")} + arguments))
+        return UsageError{parser.errorText()};
+    Invocation invocation;
+    if (parser.isSet(o.help)) {
+        invocation.text = SweepHelp();
+        return invocation;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError{QStringLiteral("'%1': sweep takes options only (see velmora-lab sweep --help)")
+                              .arg(parser.positionalArguments().first())};
+    invocation.command = Invocation::Command::Sweep;
+    SweepSettings &settings = invocation.sweep;
+    SweepDefinition &definition = settings.definition;
+    settings.quiet = parser.isSet(o.quiet);
+    settings.list = parser.isSet(o.list);
+    settings.resume = parser.isSet(o.resume);
+
+    const QString prefs = parser.isSet(o.prefs) ? parser.value(o.prefs) : DefaultPreferences;
+    QString problem;
+    const auto sets = ReadPreferenceSets(prefs, &problem);
+    if (!sets)
+        return BadArgument(QStringLiteral("prefs"), prefs, problem);
+    definition.prefs = *sets;
+
+    if (parser.isSet(o.seeds)) {
+        const auto seeds = WholeNumberArgument(parser.value(o.seeds), 1, SweepLimits::MaxSeeds);
+        if (!seeds)
+            return BadArgument(QStringLiteral("seeds"), parser.value(o.seeds),
+                               QStringLiteral("give a number of seeds per preference vector from 1 to %1")
+                                   .arg(SweepLimits::MaxSeeds));
+        definition.seeds = quint32(*seeds);
+    }
+    if (definition.runCount() > SweepLimits::MaxRuns)
+        return UsageError{QStringLiteral("--prefs and --seeds give %1 runs; a sweep has at most %2 (run ids are 32-bit): "
+                                         "split it into several sweeps")
+                              .arg(definition.runCount())
+                              .arg(SweepLimits::MaxRuns)};
+
+    if (parser.isSet(o.baseSeed)) {
+        const auto seed = WholeNumberArgument(parser.value(o.baseSeed), 0, MaxSeed);
+        if (!seed)
+            return BadArgument(QStringLiteral("base-seed"), parser.value(o.baseSeed),
+                               QStringLiteral("give a whole number from 0 to %1").arg(MaxSeed));
+        definition.baseSeed = quint32(*seed);
+    } else {
+        definition.baseSeed = pickedSeed;
+        settings.baseSeedPicked = true;
+    }
+
+    const auto horizon = ReadHorizon(parser, o.years, o.generations, o.every);
+    if (const auto *error = std::get_if<UsageError>(&horizon))
+        return *error;
+    definition.generations = std::get<Horizon>(horizon).generations;
+    definition.every = std::get<Horizon>(horizon).every;
+
+    settings.jobs = AvailableCores();
+    if (parser.isSet(o.jobs)) {
+        const auto jobs = WholeNumberArgument(parser.value(o.jobs), 1, MaxJobs);
+        if (!jobs)
+            return BadArgument(QStringLiteral("jobs"), parser.value(o.jobs),
+                               QStringLiteral("give a number of runs at once from 1 to %1").arg(MaxJobs));
+        settings.jobs = int(*jobs);
+    }
+    if (parser.isSet(o.shard)) {
+        const auto shard = ReadShard(parser.value(o.shard), environment);
+        if (const auto *error = std::get_if<UsageError>(&shard))
+            return *error;
+        settings.shard = std::get<Shard>(shard);
+    }
+
+    settings.outDir = parser.value(o.out);
+    if (parser.isSet(o.out) && settings.outDir.isEmpty())
+        return BadArgument(QStringLiteral("out"), settings.outDir, QStringLiteral("give a folder"));
+    if (!settings.list) {
+        if (settings.outDir.isEmpty())
+            return UsageError{QStringLiteral("a sweep writes its runs into a folder: give --out DIR (or --list to "
+                                             "print its run table)")};
+        if (const auto problem = FolderProblem(settings.outDir))
+            return BadArgument(QStringLiteral("out"), settings.outDir, *problem);
+    }
+    return invocation;
+}
+
+std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments)
+{
+    MergeOptions o;
+    QCommandLineParser parser;
+    parser.addOptions({o.chart, o.x, o.y, o.quiet, o.help});
+    if (!parser.parse(QStringList{QStringLiteral("velmora-lab merge")} + arguments))
+        return UsageError{parser.errorText()};
+    Invocation invocation;
+    if (parser.isSet(o.help)) {
+        invocation.text = MergeHelp();
+        return invocation;
+    }
+    if (parser.positionalArguments().size() != 1)
+        return UsageError{QStringLiteral("merge takes one sweep folder (see velmora-lab merge --help)")};
+    invocation.command = Invocation::Command::Merge;
+    MergeSettings &settings = invocation.merge;
+    settings.folder = parser.positionalArguments().first();
+    settings.quiet = parser.isSet(o.quiet);
+
+    if (parser.isSet(o.chart)) {
+        const QString chart = parser.value(o.chart);
+        const QString measure = chart.startsWith(FinalPrefix) ? chart.mid(FinalPrefix.size()) : QString();
+        QStringList names;
+        for (const MeasureColumn &column : MeasureColumns())
+            names << column.name;
+        if (!names.contains(measure))
+            return BadArgument(QStringLiteral("chart"), chart,
+                               QStringLiteral("give final:MEASURE, a measure at the end of the runs, one of %1")
+                                   .arg(names.join(QStringLiteral(", "))));
+        settings.chartMeasure = measure;
+    }
+    for (const auto &[option, group] : {std::pair{&o.x, &settings.x}, std::pair{&o.y, &settings.y}}) {
+        if (!parser.isSet(*option))
+            continue;
+        const QString name = option->names().first();
+        if (!parser.isSet(o.chart))
+            return UsageError{QStringLiteral("--%1 places a group on the chart's axis: give --chart too").arg(name)};
+        const auto g = GroupNamed(parser.value(*option));
+        if (!g)
+            return BadArgument(name, parser.value(*option),
+                               QStringLiteral("give a group: blue, red, green, gray or yellow"));
+        *group = *g;
+    }
+    if (settings.x != NoGroup && settings.x == settings.y)
+        return UsageError{QStringLiteral("--x and --y name the same group: give two groups")};
+    return invocation;
+}
+
+QString SweepHelp()
+{
+    return QStringLiteral(
+        "Usage: velmora-lab sweep [OPTION]...\n"
+        "Runs every combination of the groups' preference values, each with several seeds,\n"
+        "on all cores, and writes each run's rows as soon as it finishes. A run's results do\n"
+        "not depend on how the sweep is split, on the number of jobs, or on a resume.\n"
+        "\n"
+        "  --prefs SETS      five sets of preference values, for Blue, Red, Green, Gray and\n"
+        "                    Yellow, separated by commas (default .5 each); see below\n"
+        "  --seeds N         runs with different seeds for each preference vector (default 1)\n"
+        "  --base-seed N     the sweep's base seed, from 0 to 4294967295; without it one is\n"
+        "                    picked, printed and recorded. Run R's seed is RunSeed(N, R)\n"
+        "  --years Y         each run lasts Y years (default 10), or\n"
+        "  --generations N   N generations of eight days\n"
+        "  --every K         measure every K generations (default 46), and at the end\n"
+        "  --out DIR         the sweep's folder; shard I of N writes DIR/shards/shard-I-of-N.*\n"
+        "  --list            print the run table (run_id, replicate, seed, preferences in\n"
+        "                    eighths; the shard's runs only, with --shard) and run nothing\n"
+        "  --jobs N          runs at once (default: the processors this process may use)\n"
+        "  --shard I/N       only the runs whose id is I modulo N (0 <= I < N), so that N\n"
+        "                    tasks cover the sweep once; --shard slurm takes I and N from a\n"
+        "                    Slurm job array (SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN and\n"
+        "                    SLURM_ARRAY_TASK_COUNT; the array must be a plain range)\n"
+        "  --resume          go on with the sweep in DIR: drop an unfinished run's rows and\n"
+        "                    run only the runs that no shard in DIR holds yet; without\n"
+        "                    --base-seed it takes the recorded one\n"
+        "  --quiet           no progress bar and no summary\n"
+        "  --help            show this help and exit\n"
+        "\n"
+        "A set is one or more items separated by |. An item is a range of eighths A..B, or\n"
+        "A..B/S with a step S (whole numbers from 0 to 8), or one preference written as for\n"
+        "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
+        "refused, as it could mean eighths or what `run` reads (\"4\" is 4 % there, and \"1\"\n"
+        "all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
+        "\n"
+        "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
+        "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
+        "repeated alone: velmora-lab run --seed S --prefs P --generations G --every K.\n"
+        "\n"
+        "Examples:\n"
+        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
+        "                    --list\n"
+        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
+        "                    --out sweep1 --jobs 2\n"
+        "  velmora-lab sweep ... --out sweep1 --shard 3/8     # one eighth of the runs\n"
+        "  velmora-lab sweep ... --out sweep1 --resume        # after a crash or a kill\n"
+        "  velmora-lab sweep --prefs \"25%|75%,0|100%,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
+        "  velmora-lab merge sweep1\n"
+        "\n"
+        "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"
+        "--resume), 130 for Ctrl+C, 2 for a bad command line or a folder of another sweep.\n");
+}
+
+QString MergeHelp()
+{
+    return QStringLiteral(
+        "Usage: velmora-lab merge DIR [--chart final:MEASURE [--x GROUP] [--y GROUP]]\n"
+        "Checks that the shards in DIR/shards belong to one sweep and hold each of its runs\n"
+        "exactly once, then writes DIR/runs.csv and DIR/measures.csv sorted by run id (the\n"
+        "same bytes however the sweep was split or interrupted) and DIR/sweep.json.\n"
+        "\n"
+        "  --chart final:MEASURE  also a heat map of a measure at the end of the runs,\n"
+        "                    averaged over the seeds and over the other swept preferences,\n"
+        "                    against two swept preferences: DIR/heatmap-MEASURE-X-Y.png\n"
+        "  --x GROUP         the group whose preference runs along the x axis; --y the one up\n"
+        "                    the y axis (default: the first two groups with several values)\n"
+        "  --quiet           no summary\n"
+        "  --help            show this help and exit\n"
+        "\n"
+        "Examples:\n"
+        "  velmora-lab merge sweep1\n"
+        "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
+        "\n"
+        "Exit status: 0 when done, 1 when runs are missing or writing failed, 2 for a bad\n"
+        "command line or shards of different sweeps in one folder.\n");
+}

@@ -1,0 +1,546 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The `velmora` Python module: the city model, its measures and the Lab's runs, bound as they
+// are. Every rule stays in the C++ libraries; this file reads Python's arguments, releases the
+// interpreter lock while the model works, and hands back NumPy arrays, dicts and DataFrames.
+#include "arguments.h"
+#include "steppedrun.h"
+
+#include "citymeasures.h"
+#include "constants.h"
+#include "labrun.h"
+#include "measurecolumns.h"
+#include "measurestable.h"
+#include "runseed.h"
+#include "runspec.h"
+#include "sweepdefinition.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace {
+
+// measures.csv's columns before the measures: generation, date, years, then a preference
+// per group.
+constexpr int LeadingColumns = 3;
+
+py::str Str(const QString &text)
+{
+    return py::str(text.toStdString());
+}
+
+py::object Date(QDate date)
+{
+    if (!date.isValid())
+        return py::none();
+    return py::module_::import("datetime").attr("date")(date.year(), date.month(), date.day());
+}
+
+py::tuple Eighths(const GroupTable<qint16> &eighths)
+{
+    py::tuple tuple(GroupCount);
+    for (GroupIndex g = 1; g <= GroupCount; ++g)
+        tuple[size_t(g - 1)] = py::int_(eighths[g]);
+    return tuple;
+}
+
+py::dict MeasuresDict(const CityMeasures &measures)
+{
+    py::dict values;
+    for (const MeasureColumn &column : MeasureColumns()) {
+        const auto value = column.value(measures);
+        values[Str(column.name)] = value ? py::object(py::float_(*value)) : py::object(py::none());
+    }
+    return values;
+}
+
+py::dict MeasuresOf(const GroupGrid &grid, const GroupTable<qint16> &prefs)
+{
+    CityMeasures measures;
+    {
+        py::gil_scoped_release release;
+        measures = Measure(grid, prefs);
+    }
+    return MeasuresDict(measures);
+}
+
+py::array_t<quint8> MapArray(const GroupGrid &grid)
+{
+    py::array_t<quint8> map({py::ssize_t(grid.height()), py::ssize_t(grid.width())});
+    std::copy_n(grid.cells(), size_t(grid.width()) * size_t(grid.height()), map.mutable_data());
+    return map;
+}
+
+// Asked between generations, with the interpreter lock taken for the moment: Ctrl+C (or any
+// signal handler's exception) ends the work, and the exception is raised once the model has
+// stopped.
+class Interruption
+{
+public:
+    bool keepGoing()
+    {
+        py::gil_scoped_acquire acquire;
+        interrupted_ = PyErr_CheckSignals() != 0;
+        return !interrupted_;
+    }
+    void raiseIfInterrupted() const
+    {
+        if (interrupted_)
+            throw py::error_already_set();
+    }
+
+private:
+    bool interrupted_ = false;
+};
+
+[[noreturn]] void Damaged()
+{
+    throw std::runtime_error("the city map is damaged (an empty home between generations)");
+}
+
+// A table keyed by measures.csv's column names: a pandas DataFrame when pandas can be
+// imported, else a dict of NumPy arrays. Dates are datetime64[D]; an undefined measure is NaN.
+py::object SamplesTable(const std::vector<Sample> &samples)
+{
+    const QStringList names = MeasuresTable::Header();
+    const QList<MeasureColumn> &measureColumns = MeasureColumns();
+    const auto rows = py::ssize_t(samples.size());
+    const QDate epoch(1970, 1, 1);
+
+    py::array_t<qint64> generation(rows);
+    py::array_t<qint64> days(rows);
+    py::array_t<double> years(rows);
+    std::vector<py::array_t<qint64>> prefs(GroupCount, py::array_t<qint64>(0));
+    for (auto &column : prefs)
+        column = py::array_t<qint64>(rows);
+    std::vector<py::array_t<double>> measures(size_t(measureColumns.size()), py::array_t<double>(0));
+    for (auto &column : measures)
+        column = py::array_t<double>(rows);
+
+    for (py::ssize_t r = 0; r < rows; ++r) {
+        const Sample &sample = samples[size_t(r)];
+        generation.mutable_at(r) = sample.generation;
+        days.mutable_at(r) = epoch.daysTo(sample.date);
+        years.mutable_at(r) = sample.years;
+        for (GroupIndex g = 1; g <= GroupCount; ++g)
+            prefs[size_t(g - 1)].mutable_at(r) = sample.prefEighths[g];
+        for (qsizetype c = 0; c < measureColumns.size(); ++c) {
+            const auto value = measureColumns[c].value(sample.measures);
+            measures[size_t(c)].mutable_at(r) = value ? *value : std::numeric_limits<double>::quiet_NaN();
+        }
+    }
+
+    py::dict table;
+    table[Str(names[0])] = generation;
+    table[Str(names[1])] = days.attr("view")("datetime64[D]");
+    table[Str(names[2])] = years;
+    for (GroupIndex g = 1; g <= GroupCount; ++g)
+        table[Str(names[LeadingColumns + g - 1])] = prefs[size_t(g - 1)];
+    for (qsizetype c = 0; c < measureColumns.size(); ++c)
+        table[Str(names[LeadingColumns + GroupCount + c])] = measures[size_t(c)];
+
+    py::module_ pandas;
+    try {
+        pandas = py::module_::import("pandas");
+    } catch (py::error_already_set &error) {
+        if (!error.matches(PyExc_ImportError))
+            throw;
+        return table;
+    }
+    return pandas.attr("DataFrame")(table);
+}
+
+py::object Simulate(py::handle seed, py::handle prefs, py::handle years, py::handle generations,
+                    py::handle every, py::handle set)
+{
+    RunSpec spec;
+    spec.seed = Arguments::Seed(seed);
+    spec.prefs = Arguments::PreferenceTexts(prefs);
+    spec.generations = Arguments::Horizon(years, generations, RunLimits::DefaultYears);
+    spec.every = int(Arguments::WholeNumber(every, "every", 1, RunLimits::MaxGenerations));
+    spec.changes = Arguments::Changes(set, spec.generations);
+
+    std::vector<Sample> samples;
+    Interruption interruption;
+    LabRun::End end;
+    {
+        py::gil_scoped_release release;
+        LabRun run(spec);
+        end = run.Execute([&](qint64 g, const HeadlessCity &city) {
+            if (spec.measuredAt(g))
+                samples.push_back(TakeSample(city, g));
+            return g == 0 || g % SteppedRun::CheckEvery != 0 || interruption.keepGoing();
+        });
+    }
+    interruption.raiseIfInterrupted();
+    if (end == LabRun::End::Damaged)
+        Damaged();
+    return SamplesTable(samples);
+}
+
+// The run's own lock, taken without the interpreter lock, so that a thread advancing a run
+// (which takes the interpreter lock now and then) and a thread waiting for it never wait on
+// each other.
+template <typename Work>
+auto WithRun(SteppedRun &run, Work &&work)
+{
+    py::gil_scoped_release release;
+    std::lock_guard lock(run.busy());
+    return work();
+}
+
+void Advance(SteppedRun &run, py::handle years, py::handle generations)
+{
+    const qint64 count = Arguments::Horizon(years, generations, std::nullopt);
+    Interruption interruption;
+    const auto advance = WithRun(run, [&] {
+        return run.AdvanceBy(count, [&] { return interruption.keepGoing(); });
+    });
+    interruption.raiseIfInterrupted();
+    if (advance.damaged)
+        Damaged();
+}
+
+QString Repr(SteppedRun &run)
+{
+    return WithRun(run, [&] {
+        QStringList prefs;
+        for (GroupIndex g = 1; g <= GroupCount; ++g)
+            prefs << QString::number(run.prefEighths()[g]);
+        return QStringLiteral("<velmora.Run seed=%1 generation=%2 date=%3 prefs=(%4) eighths>")
+            .arg(run.seed())
+            .arg(run.generation())
+            .arg(run.date().toString(Qt::ISODate), prefs.join(QStringLiteral(", ")));
+    });
+}
+
+py::tuple GroupNames()
+{
+    py::tuple names(GroupCount + 1);
+    for (GroupIndex g = 0; g <= GroupCount; ++g)
+        names[size_t(g)] = py::str(Groups[g].name);
+    return names;
+}
+
+py::tuple GroupColours()
+{
+    py::tuple colours(GroupCount + 1);
+    for (GroupIndex g = 0; g <= GroupCount; ++g) {
+        const QRgb colour = Groups[g].colour;
+        colours[size_t(g)] = py::make_tuple(qRed(colour), qGreen(colour), qBlue(colour));
+    }
+    return colours;
+}
+
+py::dict MeasureDescriptions()
+{
+    py::dict descriptions;
+    for (const MeasureColumn &column : MeasureColumns())
+        descriptions[Str(column.name)] = Str(column.description);
+    return descriptions;
+}
+
+py::tuple Columns()
+{
+    const QStringList names = MeasuresTable::Header();
+    py::tuple columns(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        columns[size_t(i)] = Str(names[i]);
+    return columns;
+}
+
+// The definition of a sweep's run table, read as velmora-lab sweep reads --prefs, --seeds
+// and --base-seed.
+SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
+{
+    QString text;
+    if (PyUnicode_Check(prefs.ptr())) {
+        text = Arguments::Text(prefs, QStringLiteral("prefs"));
+    } else {
+        // Five sets given one by one: a set's items are separated by "|", never by commas.
+        const QStringList sets = Arguments::FiveTexts(prefs, "prefs");
+        text = sets.join(u',');
+    }
+    SweepDefinition definition;
+    QString problem;
+    const auto sets = ReadPreferenceSets(text, &problem);
+    if (!sets)
+        throw py::value_error(QStringLiteral("prefs: %1").arg(problem).toStdString());
+    definition.prefs = *sets;
+    definition.seeds = quint32(Arguments::WholeNumber(seeds, "seeds", 1, SweepLimits::MaxSeeds));
+    definition.baseSeed = Arguments::Seed(baseSeed, "base_seed");
+    if (definition.runCount() > SweepLimits::MaxRuns)
+        throw py::value_error(QStringLiteral("prefs and seeds give %1 runs; a sweep has at most %2 (run ids are 32-bit)")
+                                  .arg(definition.runCount())
+                                  .arg(SweepLimits::MaxRuns)
+                                  .toStdString());
+    return definition;
+}
+
+py::object SweepRunTuple(const py::object &type, const SweepRun &run)
+{
+    py::tuple prefs(GroupCount);
+    py::tuple eighths(GroupCount);
+    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+        prefs[size_t(g - 1)] = Str(run.prefs.value(g - 1));
+        eighths[size_t(g - 1)] = py::int_(run.prefEighths[g]);
+    }
+    return type(run.runId, run.replicate, run.seed, prefs, eighths);
+}
+
+// The docstrings begin with a signature in the form inspect.signature() reads.
+const char *const ModuleDoc = R"(The Velmora city model, its segregation measures and its runs, from Python.
+
+A thin binding of the same C++ model and measures that `velmora` and `velmora-lab` use: a run
+with a seed here is the city `velmora-lab run --seed` builds, with the same numbers.
+
+    import velmora
+    run = velmora.Run(seed=7, prefs=["50%"] * 5)
+    run.advance(years=10)
+    grid = run.map()                               # 265 x 265 NumPy array of groups 1 to 5
+    m = velmora.measures(grid, prefs=run.prefs)    # dict of the measures
+    df = velmora.simulate(7, ["50%"] * 5, years=20, every=46)
+
+Preferences are texts, read exactly as the window reads a typed one: ".5", "50" and "50%" all
+mean four eighths, and "4" means 4 % (which rounds to 0 eighths). The groups are numbered
+1 Blue, 2 Red, 3 Green, 4 Gray, 5 Yellow; 0 is an empty home.
+
+The model works without the interpreter lock, so runs in several threads go on at once.
+)";
+
+const char *const RunDoc = R"(Run(seed, prefs=None): one city, built from a seed and advanced generation by generation.
+
+seed: a whole number from 0 to 4294967295; the same seed builds the same city as
+    `velmora-lab run --seed`.
+prefs: five preference texts for Blue, Red, Green, Gray and Yellow, such as ["50%"] * 5,
+    typed before the city is built; None keeps the window's starting ".5".
+
+A generation is eight days in which 192 residents move; 46 generations are about a year.
+)";
+
+const char *const RunInitDoc = R"(__init__(self, seed, prefs=None)
+--
+
+Builds the city of `seed` after typing `prefs` (five texts) into the preference fields.
+)";
+
+const char *const AdvanceDoc = R"(advance(self, *, years=None, generations=None)
+--
+
+Runs the city on by a number of years (of 365.25 days, rounded up to whole generations of
+eight days) or of generations; give one of them. Ctrl+C stops between generations and raises
+KeyboardInterrupt, leaving the run at the generation it reached.
+)";
+
+const char *const MapDoc = R"(map(self)
+--
+
+The city as a new NumPy array of uint8, 265 x 265, indexed [row, column] (row 0 at the top,
+as the window shows it): each home's group, 1 Blue, 2 Red, 3 Green, 4 Gray, 5 Yellow.
+)";
+
+const char *const RunMeasuresDoc = R"(measures(self)
+--
+
+The measures of the city now, with the preferences in force: velmora.measures(run.map(),
+prefs=run.prefs).
+)";
+
+const char *const SetPrefsDoc = R"(set_prefs(self, prefs)
+--
+
+Types five preference texts into the fields, as a user would; they govern the generations
+that follow. Each is read as the window reads it ("50%", ".5" and "50" are four eighths).
+)";
+
+const char *const MeasuresDoc = R"(measures(grid, prefs)
+--
+
+The segregation measures of a map, as the columns of velmora-lab's measures.csv: a dict from
+column name to a float, or None where the map leaves a measure undefined (such as a group
+with no residents).
+
+grid: a 2-D array of whole numbers, 0 for an empty home and 1 to 5 for a group, of any size
+    up to 32768 a side; rows first, as Run.map() gives it.
+prefs: five preferences in eighths, 0 to 8 (such as Run.prefs), which decide who is
+    dissatisfied.
+
+velmora.MEASURES describes each column.
+)";
+
+const char *const SimulateDoc = R"(simulate(seed, prefs=None, *, years=None, generations=None, every=46, set=None)
+--
+
+One whole run, measured as `velmora-lab run` measures it: the city as built (generation 0),
+then every `every` generations and at the end. Returns a pandas DataFrame with the columns of
+measures.csv (velmora.COLUMNS) when pandas can be imported, else a dict of NumPy arrays. Dates
+are datetime64; undefined measures are NaN.
+
+seed, prefs: as for Run.
+years, generations: the length of the run; give at most one (10 years when neither).
+every: measure every this many generations (46: about a year).
+set: preference changes typed before a generation, as {generation: prefs} or pairs
+    (generation, prefs), like velmora-lab's --set GEN:prefs; generation 1 is the first.
+
+The same arguments give the same numbers as velmora-lab with the same options.
+)";
+
+const char *const RunSeedDoc = R"(run_seed(base_seed, run_id)
+--
+
+The seed of run `run_id` of a sweep with base seed `base_seed`, as velmora-lab's sweeps
+compute it: a function of the two numbers alone (both 0 to 4294967295).
+)";
+
+const char *const SweepRunsDoc = R"(sweep_runs(prefs, *, seeds=1, base_seed)
+--
+
+The run table of a sweep, as `velmora-lab sweep` expands it: a sequence of SweepRun(run_id,
+replicate, seed, prefs, pref_eighths), in run id order from 0, computed one by one as they
+are asked for. Run each with simulate(run.seed, run.prefs, ...) to get the sweep's results.
+
+prefs: five sets of preference values, for Blue, Red, Green, Gray and Yellow, as one text
+    separated by commas ("0..8,50%,50%,0..8/2,50%") or as five texts. A set is one or more
+    items separated by "|": a range of eighths A..B or A..B/S, or one preference written as
+    for Run ("50%", ".5") but for a bare whole number from 1 to 8, which a sweep refuses as
+    it could mean eighths or a percentage.
+seeds: runs with different seeds for each preference vector, the seed index innermost.
+base_seed: the sweep's base seed; run R's seed is run_seed(base_seed, R).
+)";
+
+const char *const SweepRunDoc = R"(One run of a sweep: its id, which of the vector's seeds it is (replicate, from 0), its seed,
+the preference texts to type (prefs) and what they read as, in eighths (pref_eighths).)";
+
+} // namespace
+
+PYBIND11_MODULE(velmora, m)
+{
+    py::options options;
+    options.disable_function_signatures();
+
+    m.doc() = ModuleDoc;
+    m.attr("__version__") = VELMORA_VERSION;
+    m.attr("MAP_SIZE") = MapSize;
+    m.attr("GROUP_NAMES") = GroupNames();
+    m.attr("GROUP_COLOURS") = GroupColours();
+    m.attr("COLUMNS") = Columns();
+    m.attr("MEASURES") = MeasureDescriptions();
+
+    py::class_<SteppedRun>(m, "Run", RunDoc)
+        .def(py::init([](py::handle seed, py::handle prefs) {
+                 const quint32 s = Arguments::Seed(seed);
+                 const QStringList texts = Arguments::PreferenceTexts(prefs);
+                 py::gil_scoped_release release;
+                 return std::make_unique<SteppedRun>(s, texts);
+             }),
+             RunInitDoc, "seed"_a, "prefs"_a = py::none())
+        .def("advance", &Advance, AdvanceDoc, py::kw_only(), "years"_a = py::none(), "generations"_a = py::none())
+        .def("map", [](SteppedRun &run) { return MapArray(WithRun(run, [&] { return run.grid(); })); }, MapDoc)
+        .def("measures",
+             [](SteppedRun &run) {
+                 const auto [grid, prefs] = WithRun(run, [&] { return std::pair(run.grid(), run.prefEighths()); });
+                 return MeasuresOf(grid, prefs);
+             },
+             RunMeasuresDoc)
+        .def("set_prefs",
+             [](SteppedRun &run, py::handle prefs) {
+                 if (prefs.is_none())
+                     throw py::type_error("prefs must be five texts, not None");
+                 const QStringList texts = Arguments::PreferenceTexts(prefs);
+                 WithRun(run, [&] {
+                     run.TypePreferences(texts);
+                     return 0;
+                 });
+             },
+             SetPrefsDoc, "prefs"_a)
+        .def_property_readonly("seed", &SteppedRun::seed, "The seed the city was built from.")
+        .def_property_readonly(
+            "generation", [](SteppedRun &run) { return WithRun(run, [&] { return run.generation(); }); },
+            "Generations run since the city was built.")
+        .def_property_readonly(
+            "years", [](SteppedRun &run) { return WithRun(run, [&] { return YearsOfGeneration(run.generation()); }); },
+            "Years (of 365.25 days) since the city was built.")
+        .def_property_readonly(
+            "date", [](SteppedRun &run) { return Date(WithRun(run, [&] { return run.date(); })); },
+            "The simulated date, a datetime.date (the city is built on 1 January 2005).")
+        .def_property_readonly(
+            "prefs", [](SteppedRun &run) { return Eighths(WithRun(run, [&] { return run.prefEighths(); })); },
+            "The preferences in force, in eighths (0 to 8), Blue to Yellow: what measures() takes.")
+        .def_property_readonly(
+            "pref_texts",
+            [](SteppedRun &run) {
+                const QStringList texts = WithRun(run, [&] { return run.prefTexts(); });
+                py::tuple tuple(GroupCount);
+                for (int i = 0; i < GroupCount; ++i)
+                    tuple[size_t(i)] = Str(texts.value(i));
+                return tuple;
+            },
+            "The preference fields' texts as the window would show them, such as '50.0%'.")
+        .def("__repr__", [](SteppedRun &run) { return Str(Repr(run)); });
+
+    m.def(
+        "measures",
+        [](py::handle grid, py::handle prefs) {
+            const GroupGrid g = Arguments::Grid(grid);
+            return MeasuresOf(g, Arguments::Eighths(prefs));
+        },
+        MeasuresDoc, "grid"_a, "prefs"_a);
+
+    m.def("simulate", &Simulate, SimulateDoc, "seed"_a, "prefs"_a = py::none(), py::kw_only(),
+          "years"_a = py::none(), "generations"_a = py::none(), "every"_a = RunLimits::DefaultEvery,
+          "set"_a = py::none());
+
+    // A named tuple pickles by name, so Dask and multiprocessing hand SweepRun to workers as it is.
+    const py::object sweepRunType = py::module_::import("collections").attr("namedtuple")(
+        "SweepRun", py::make_tuple("run_id", "replicate", "seed", "prefs", "pref_eighths"), "module"_a = "velmora");
+    sweepRunType.attr("__doc__") = SweepRunDoc;
+    m.attr("SweepRun") = sweepRunType;
+
+    py::class_<SweepDefinition>(m, "SweepRuns", "The run table of a sweep; see sweep_runs().")
+        .def("__len__", [](const SweepDefinition &sweep) { return sweep.runCount(); })
+        .def("__getitem__",
+             [sweepRunType](const SweepDefinition &sweep, py::handle index) {
+                 const qint64 count = qint64(sweep.runCount());
+                 qint64 i = Arguments::WholeNumber(index, "a run index", std::numeric_limits<qint64>::min(),
+                                                   std::numeric_limits<qint64>::max());
+                 if (i < 0)
+                     i += count;
+                 if (i < 0 || i >= count)
+                     throw py::index_error(QStringLiteral("run index out of range: the sweep has %1 runs")
+                                               .arg(count).toStdString());
+                 return SweepRunTuple(sweepRunType, RunAt(sweep, quint32(i)));
+             })
+        .def_property_readonly("seeds", [](const SweepDefinition &sweep) { return sweep.seeds; })
+        .def_property_readonly("base_seed", [](const SweepDefinition &sweep) { return sweep.baseSeed; })
+        .def_property_readonly(
+            "pref_sets",
+            [](const SweepDefinition &sweep) {
+                py::tuple sets(GroupCount);
+                for (GroupIndex g = 1; g <= GroupCount; ++g) {
+                    py::tuple values(sweep.prefs[g].size());
+                    for (size_t i = 0; i < sweep.prefs[g].size(); ++i)
+                        values[i] = py::int_(sweep.prefs[g][i]);
+                    sets[size_t(g - 1)] = values;
+                }
+                return sets;
+            },
+            "Each group's preference values in the sweep, in eighths.")
+        .def("__repr__", [](const SweepDefinition &sweep) {
+            return Str(QStringLiteral("<velmora.SweepRuns of %1 runs, base seed %2>").arg(sweep.runCount()).arg(sweep.baseSeed));
+        });
+
+    m.def("sweep_runs", &SweepOf, SweepRunsDoc, "prefs"_a, py::kw_only(), "seeds"_a = 1, "base_seed"_a);
+
+    m.def(
+        "run_seed",
+        [](py::handle baseSeed, py::handle runId) {
+            return RunSeed(Arguments::Seed(baseSeed, "base_seed"), Arguments::Seed(runId, "run_id"));
+        },
+        RunSeedDoc, "base_seed"_a, "run_id"_a);
+}

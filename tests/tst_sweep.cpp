@@ -1,0 +1,597 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "headlesscity.h"
+#include "heatmap.h"
+#include "measurestable.h"
+#include "runseed.h"
+#include "shardfiles.h"
+#include "sweepmerge.h"
+#include "sweeprunner.h"
+#include "sweeptable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+using Sets = GroupTable<PreferenceSet>;
+Q_DECLARE_METATYPE(Sets)
+
+namespace {
+
+// Blue's to Yellow's values, into a table indexed by group.
+Sets SetsOf(std::initializer_list<PreferenceSet> five)
+{
+    Sets sets{};
+    GroupIndex g = 1;
+    for (const PreferenceSet &values : five)
+        sets[g++] = values;
+    return sets;
+}
+
+// The program's own, so that the command line can go on with what the tests wrote.
+const QString Version = QStringLiteral(VELMORA_VERSION);
+
+// Eight short runs: Blue 0 or 8 eighths, Gray 0 or 4, two seeds; measured at 0, 2 and 3.
+SweepDefinition Small(quint32 baseSeed = 11)
+{
+    SweepDefinition definition;
+    definition.prefs = SetsOf({{0, 8}, {4}, {4}, {0, 4}, {4}});
+    definition.seeds = 2;
+    definition.baseSeed = baseSeed;
+    definition.generations = 3;
+    definition.every = 2;
+    return definition;
+}
+
+QByteArray Contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Put(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+SweepRunner::End Sweep(const QString &folder, const SweepDefinition &definition, Shard shard = {}, int jobs = 1,
+                       bool resume = false, const std::atomic<bool> *stop = nullptr,
+                       const SweepRunner::Progress &progress = {})
+{
+    SweepSettings settings;
+    settings.definition = definition;
+    settings.shard = shard;
+    settings.jobs = jobs;
+    settings.outDir = folder;
+    settings.resume = resume;
+    SweepRunner runner(settings, {}, Version);
+    if (const auto problem = runner.Prepare()) {
+        qWarning("%s", qPrintable(problem->message));
+        return SweepRunner::End::Failed;
+    }
+    return runner.Execute(stop, progress);
+}
+
+// The merged runs.csv and measures.csv, or the reason they were not written.
+std::pair<QByteArray, QByteArray> Merged(const QString &folder, QString *problem = nullptr)
+{
+    SweepMerge merge(folder, Version);
+    auto fail = [&](const QString &why) {
+        if (problem)
+            *problem = why;
+        return std::pair<QByteArray, QByteArray>{};
+    };
+    if (const auto refused = merge.Read())
+        return fail(refused->message);
+    if (const auto error = merge.Write())
+        return fail(*error);
+    return {Contents(merge.runsPath()), Contents(merge.measuresPath())};
+}
+
+} // namespace
+
+class TestSweep : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void readsPreferenceSets_data();
+    void readsPreferenceSets();
+    void refusesBadPreferenceSets_data();
+    void refusesBadPreferenceSets();
+    void preferenceTextsReadBackAsTheirEighths();
+    void fingerprintIsTheRunsNotTheSpelling();
+
+    void expandsBlueOutermostAndSeedsInnermost();
+    void shardsCoverEveryRunOnce_data();
+    void shardsCoverEveryRunOnce();
+
+    void mergedBytesDoNotDependOnTheSplit_data();
+    void mergedBytesDoNotDependOnTheSplit();
+    void resumeDropsWhatAKillLeftUnfinished_data();
+    void resumeDropsWhatAKillLeftUnfinished();
+    void mergeRefuses_data();
+    void mergeRefuses();
+
+    void heatMapAveragesTheSeeds();
+
+    void commandLine_data();
+    void commandLine();
+    void aRunRepeatedAloneGivesItsRows();
+
+private:
+    QTemporaryDir scratch_;
+    QString reference_;   // Small() swept in one go on one job, merged
+    QByteArray runs_;
+    QByteArray measures_;
+};
+
+void TestSweep::initTestCase()
+{
+    QVERIFY(scratch_.isValid());
+    reference_ = scratch_.filePath(QStringLiteral("reference"));
+    QCOMPARE(Sweep(reference_, Small()), SweepRunner::End::Finished);
+    std::tie(runs_, measures_) = Merged(reference_);
+    QCOMPARE(runs_.count('\n'), 1 + 8);
+}
+
+void TestSweep::readsPreferenceSets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<Sets>("sets");
+    const PreferenceSet four{4};
+    QTest::newRow("0..8,50%,50%,0..8/2,50%") << "0..8,50%,50%,0..8/2,50%"
+                                            << SetsOf({{0, 1, 2, 3, 4, 5, 6, 7, 8}, four, four, {0, 2, 4, 6, 8}, four});
+    QTest::newRow("one value each, as run reads them") << ".5,50,50%,100%,0" << SetsOf({four, four, four, {8}, {0}});
+    QTest::newRow("a list in any order") << "75%|.25|100%,.5,.5,.5,.5" << SetsOf({{2, 6, 8}, four, four, four, four});
+    QTest::newRow("ranges and values in one list") << "6..8|0..2/2,.5,.5,.5,.5"
+                                                  << SetsOf({{0, 2, 6, 7, 8}, four, four, four, four});
+    QTest::newRow("a step past the end") << "1..8/9, 2..2 ,.5,.5,.5" << SetsOf({{1}, {2}, four, four, four});
+    // Percentages as typed into the window: 4 % is nothing, 150 % all eight.
+    QTest::newRow("4%,12.5,100,150%,.5") << "4%,12.5,100,150%,.5" << SetsOf({{0}, {1}, {8}, {8}, four});
+}
+
+void TestSweep::readsPreferenceSets()
+{
+    QFETCH(QString, text);
+    QFETCH(Sets, sets);
+    QString problem;
+    const auto read = ReadPreferenceSets(text, &problem);
+    QVERIFY2(read, qPrintable(problem));
+    QCOMPARE(*read, sets);
+}
+
+void TestSweep::refusesBadPreferenceSets_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("reason");   // a part of the message
+    QTest::newRow("four sets") << "0..8,.5,.5,.5" << "4 sets given; expected five";
+    QTest::newRow("six sets") << "0..8,.5,.5,.5,.5,.5" << "6 sets given";
+    QTest::newRow("empty") << "" << "1 sets given";
+    QTest::newRow("an empty range") << ".5,8..0,.5,.5,.5" << "Red: '8..0' is an empty range";
+    QTest::newRow("a step of 0") << ".5,.5,0..8/0,.5,.5" << "Green: '0..8/0' has a step of 0";
+    QTest::newRow("beyond 8 eighths") << ".5,.5,.5,0..9,.5" << "Gray: '0..9' goes beyond 8 eighths";
+    QTest::newRow("a negative bound") << "-1..8,.5,.5,.5,.5" << "Blue: '-1..8' is not a range";
+    QTest::newRow("a range in percent") << "0%..100%,.5,.5,.5,.5" << "'0%..100%' is not a range";
+    QTest::newRow("no number") << ".5,.5,.5,.5,half" << "Yellow: 'half' has no number in it";
+    QTest::newRow("an empty item") << "0|,.5,.5,.5,.5" << "Blue: '' has no number in it";
+    QTest::newRow("negative") << "-.5,.5,.5,.5,.5" << "'-.5' is negative";
+    QTest::newRow("a value twice") << "50%|.5,.5,.5,.5,.5" << "gives 4 eighths a second time";
+    QTest::newRow("0|4|8, eighths or percent") << "0|4|8,.5,.5,.5,.5" << "Blue: '4' could be 4/8, as in a range, or what `run` reads, 4 % (0/8)";
+    QTest::newRow("1, an eighth or all") << ".5,.5,.5,.5, 1 " << "Yellow: ' 1 ' could be 1/8, as in a range, or what `run` reads, all eight (8/8)";
+    QTest::newRow("overlapping ranges") << "0..4|4..8,.5,.5,.5,.5" << "gives 4 eighths a second time";
+}
+
+void TestSweep::refusesBadPreferenceSets()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, reason);
+    QString problem;
+    QVERIFY(!ReadPreferenceSets(text, &problem));
+    QVERIFY2(problem.contains(reason), qPrintable(problem));
+}
+
+void TestSweep::preferenceTextsReadBackAsTheirEighths()
+{
+    HeadlessCity city(0);
+    for (qint16 e = 0; e <= 8; ++e) {
+        city.TypePreference(1, PreferenceText(e));
+        QCOMPARE(city.general().PrefEighths[1], e);
+    }
+}
+
+void TestSweep::fingerprintIsTheRunsNotTheSpelling()
+{
+    QString problem;
+    SweepDefinition a = Small();
+    SweepDefinition b = Small();
+    const auto one = ReadPreferenceSets(QStringLiteral("0..8/2,.5,.5,.5,1..4/3"), &problem);
+    const auto other = ReadPreferenceSets(QStringLiteral("100%|0|6..6|25%|50,4..4,50%,.5,4..4|12.5%"), &problem);
+    QVERIFY(one && other);
+    a.prefs = *one;
+    b.prefs = *other;
+    QCOMPARE(a.fingerprint(), b.fingerprint());
+    QCOMPARE(a.fingerprint().size(), 64);
+    QCOMPARE(SweepDefinition::fromJson(a.toJson(), &problem), std::optional(a));
+
+    for (auto change : std::initializer_list<void (*)(SweepDefinition &)>{
+             [](SweepDefinition &d) { ++d.seeds; }, [](SweepDefinition &d) { ++d.baseSeed; },
+             [](SweepDefinition &d) { ++d.generations; }, [](SweepDefinition &d) { ++d.every; },
+             [](SweepDefinition &d) { d.prefs[5] = {3}; }}) {
+        SweepDefinition c = a;
+        change(c);
+        QVERIFY(c.fingerprint() != a.fingerprint());
+    }
+}
+
+void TestSweep::expandsBlueOutermostAndSeedsInnermost()
+{
+    SweepDefinition definition;
+    QString problem;
+    const auto sets = ReadPreferenceSets(QStringLiteral("0|100%,2..3,.5,0..8/4,100%"), &problem);
+    QVERIFY2(sets, qPrintable(problem));
+    definition.prefs = *sets;
+    definition.seeds = 3;
+    definition.baseSeed = 4000000000u;
+    const std::vector<SweepRun> runs = ExpandRuns(definition);
+    QCOMPARE(runs.size(), size_t(2 * 2 * 1 * 3 * 1 * 3));
+
+    quint32 id = 0;
+    HeadlessCity reader(0);
+    for (qint16 blue : {0, 8})
+        for (qint16 red : {2, 3})
+            for (qint16 gray : {0, 4, 8})
+                for (quint32 replicate = 0; replicate < 3; ++replicate, ++id) {
+                    const SweepRun &run = runs[id];
+                    QCOMPARE(run.runId, id);
+                    QCOMPARE(run.replicate, replicate);
+                    QCOMPARE(run.seed, RunSeed(definition.baseSeed, id));
+                    const GroupTable<qint16> eighths{0, blue, red, 4, gray, 8};
+                    QCOMPARE(run.prefEighths, eighths);
+                    for (GroupIndex g = 1; g <= GroupCount; ++g) {
+                        reader.TypePreference(g, run.prefs[g - 1]);
+                        QCOMPARE(reader.general().PrefEighths[g], eighths[g]);
+                    }
+                }
+}
+
+void TestSweep::shardsCoverEveryRunOnce_data()
+{
+    QTest::addColumn<quint32>("runs");
+    QTest::addColumn<quint32>("count");
+    QTest::newRow("one shard") << 12u << 1u;
+    QTest::newRow("12 runs in 8 shards") << 12u << 8u;
+    QTest::newRow("12 runs in 12 shards") << 12u << 12u;
+    QTest::newRow("3 runs in 8 shards") << 3u << 8u;
+    QTest::newRow("1000 runs in 7 shards") << 1000u << 7u;
+}
+
+void TestSweep::shardsCoverEveryRunOnce()
+{
+    QFETCH(quint32, runs);
+    QFETCH(quint32, count);
+    std::vector<int> held(runs, 0);
+    quint64 sizes = 0;
+    for (quint32 index = 0; index < count; ++index) {
+        const Shard shard{index, count};
+        quint64 size = 0;
+        for (quint32 id = 0; id < runs; ++id) {
+            if (shard.holds(id)) {
+                ++held[id];
+                ++size;
+            }
+        }
+        QCOMPARE(shard.size(runs), size);
+        sizes += size;
+    }
+    QCOMPARE(sizes, quint64(runs));
+    QVERIFY(std::all_of(held.begin(), held.end(), [](int n) { return n == 1; }));
+}
+
+void TestSweep::mergedBytesDoNotDependOnTheSplit_data()
+{
+    QTest::addColumn<quint32>("shards");
+    QTest::addColumn<int>("jobs");
+    QTest::addColumn<int>("stopAfter");   // runs written before a Ctrl+C, then a resume; -1 for none
+    QTest::newRow("two jobs") << 1u << 2 << -1;
+    QTest::newRow("three shards") << 3u << 1 << -1;
+    QTest::newRow("eight shards of two jobs") << 8u << 2 << -1;
+    QTest::newRow("stopped after three runs") << 1u << 2 << 3;
+    QTest::newRow("each of two shards stopped after a run") << 2u << 1 << 1;
+}
+
+void TestSweep::mergedBytesDoNotDependOnTheSplit()
+{
+    QFETCH(quint32, shards);
+    QFETCH(int, jobs);
+    QFETCH(int, stopAfter);
+    const QString folder = scratch_.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    for (quint32 index = 0; index < shards; ++index) {
+        const Shard shard{index, shards};
+        if (stopAfter >= 0) {
+            std::atomic<bool> stop{false};
+            const auto end = Sweep(folder, Small(), shard, jobs, false, &stop, [&](quint64 written) {
+                if (written >= quint64(stopAfter))
+                    stop.store(true);
+            });
+            QCOMPARE(end, SweepRunner::End::Stopped);
+            QString problem;
+            QVERIFY(Merged(folder, &problem).first.isEmpty());
+            QVERIFY2(problem.contains(QLatin1String("runs are missing")), qPrintable(problem));
+        }
+        QCOMPARE(Sweep(folder, Small(), shard, jobs, stopAfter >= 0), SweepRunner::End::Finished);
+    }
+    const auto [runs, measures] = Merged(folder);
+    QCOMPARE(runs, runs_);
+    QCOMPARE(measures, measures_);
+}
+
+void TestSweep::resumeDropsWhatAKillLeftUnfinished_data()
+{
+    // A run is written as its measures rows, then its runs row: a kill leaves the two files
+    // as they were at one moment of that sequence. `cut` is that moment, in bytes of it.
+    QTest::addColumn<int>("run");       // the run being written, counted from 0
+    QTest::addColumn<int>("part");      // 0: in its measures rows, 1: in its runs row
+    QTest::addColumn<double>("where");  // how far into that part, 0 to 1
+    QTest::newRow("before anything") << 0 << 0 << 0.0;
+    QTest::newRow("inside the first run's measures rows") << 0 << 0 << 0.4;
+    QTest::newRow("between a run's measures and its row") << 2 << 1 << 0.0;
+    QTest::newRow("inside a runs row") << 5 << 1 << 0.5;
+    QTest::newRow("a runs row but its newline") << 5 << 1 << 0.999;
+    QTest::newRow("after a whole run") << 6 << 0 << 0.0;
+}
+
+void TestSweep::resumeDropsWhatAKillLeftUnfinished()
+{
+    QFETCH(int, run);
+    QFETCH(int, part);
+    QFETCH(double, where);
+    const QString folder = scratch_.filePath(QStringLiteral("cut ") + QString::fromLatin1(QTest::currentDataTag()));
+    const ShardFiles whole(reference_, {});
+    const ShardFiles cut(folder, {});
+    QVERIFY(QDir().mkpath(ShardFiles::ShardsFolder(folder)));
+    QVERIFY(QFile::copy(whole.recordPath(), cut.recordPath()));
+
+    // The reference's rows run by run, in the order they were written.
+    ShardScan scan(Small(), {});
+    QVERIFY(scan.Read(whole.runsPath(), whole.measuresPath()));
+    const QByteArray runs = Contents(whole.runsPath());
+    const QByteArray measures = Contents(whole.measuresPath());
+    QByteArray runsPart = SweepTable::RunsHeaderLine();
+    QByteArray measuresPart = SweepTable::MeasuresHeaderLine();
+    for (int i = 0; i < run; ++i) {
+        const RunBlock &block = scan.runs()[size_t(i)];
+        measuresPart += measures.mid(block.measuresOffset, block.measuresLength);
+        runsPart += runs.mid(block.runsOffset, block.runsLength);
+    }
+    const RunBlock &block = scan.runs()[size_t(run)];
+    const QByteArray current = part == 0 ? measures.mid(block.measuresOffset, block.measuresLength)
+                                         : runs.mid(block.runsOffset, block.runsLength);
+    if (part == 1)
+        measuresPart += measures.mid(block.measuresOffset, block.measuresLength);
+    (part == 0 ? measuresPart : runsPart) += current.left(qsizetype(where * double(current.size())));
+    Put(cut.runsPath(), runsPart);
+    Put(cut.measuresPath(), measuresPart);
+
+    SweepSettings settings;
+    settings.definition = Small();
+    settings.outDir = folder;
+    settings.resume = true;
+    SweepRunner runner(settings, {}, Version);
+    QCOMPARE(runner.Prepare().value_or(SweepProblem{}).message, QString());
+    QCOMPARE(runner.pending().size(), size_t(8 - run));
+    QCOMPARE(runner.droppedTail(), where > 0 || part == 1);
+    QCOMPARE(runner.Execute(), SweepRunner::End::Finished);
+    const auto [mergedRuns, mergedMeasures] = Merged(folder);
+    QCOMPARE(mergedRuns, runs_);
+    QCOMPARE(mergedMeasures, measures_);
+}
+
+void TestSweep::mergeRefuses_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("usage");
+    QTest::addColumn<QStringList>("named");   // parts of the message, file names among them
+    QTest::newRow("a shard of another sweep") << "another sweep" << true
+                                             << QStringList{"shard-0-of-2.json", "shard-1-of-2.json", "different sweeps"};
+    QTest::newRow("a shard missing") << "missing shard" << false << QStringList{"4 of the sweep's 8 runs are missing", "1/2"};
+    QTest::newRow("a run in two shards") << "run twice" << false
+                                        << QStringList{"run 0 is in both", "shard-0-of-1.runs.csv", "shard-0-of-2.runs.csv"};
+    QTest::newRow("an edited row") << "edited" << false << QStringList{"shard-0-of-2.runs.csv, line 3", "other than this sweep's"};
+    QTest::newRow("a record that is not one") << "not a record" << true << QStringList{"shard-0-of-2.json", "not a shard record"};
+    QTest::newRow("no sweep") << "empty" << true << QStringList{"holds no sweep"};
+}
+
+void TestSweep::mergeRefuses()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, usage);
+    QFETCH(QStringList, named);
+    const QString folder = scratch_.filePath(QStringLiteral("refused ") + damage);
+    QVERIFY(QDir().mkpath(folder));
+    if (damage != QLatin1String("empty")) {
+        QCOMPARE(Sweep(folder, Small(), {0, 2}), SweepRunner::End::Finished);
+        if (damage != QLatin1String("missing shard") && damage != QLatin1String("another sweep"))
+            QCOMPARE(Sweep(folder, Small(), {1, 2}), SweepRunner::End::Finished);
+    }
+    if (damage == QLatin1String("another sweep")) {
+        // The other half of a sweep with another base seed, moved in by hand.
+        const QString other = folder + QStringLiteral(" other");
+        QCOMPARE(Sweep(other, Small(12), {1, 2}), SweepRunner::End::Finished);
+        const ShardFiles from(other, {1, 2});
+        const ShardFiles to(folder, {1, 2});
+        QVERIFY(QFile::copy(from.recordPath(), to.recordPath()));
+        QVERIFY(QFile::copy(from.runsPath(), to.runsPath()));
+        QVERIFY(QFile::copy(from.measuresPath(), to.measuresPath()));
+    }
+    const ShardFiles first(folder, {0, 2});
+    if (damage == QLatin1String("run twice")) {
+        // A whole sweep beside its two shards: every odd run twice.
+        const ShardFiles whole(folder, {});
+        QVERIFY(QFile::copy(ShardFiles(reference_, {}).recordPath(), whole.recordPath()));
+        QVERIFY(QFile::copy(ShardFiles(reference_, {}).runsPath(), whole.runsPath()));
+        QVERIFY(QFile::copy(ShardFiles(reference_, {}).measuresPath(), whole.measuresPath()));
+    } else if (damage == QLatin1String("edited")) {
+        // The second run of shard 0 said to have a seed it was not run with.
+        QByteArray runs = Contents(first.runsPath());
+        const qsizetype row = runs.indexOf('\n', runs.indexOf('\n') + 1) + 1;
+        const qsizetype seed = runs.indexOf(',', runs.indexOf(',', row) + 1) + 1;
+        runs.insert(seed, '9');
+        Put(first.runsPath(), runs);
+    } else if (damage == QLatin1String("not a record")) {
+        Put(first.recordPath(), "{\"program\": \"something else\"}");
+    }
+    SweepMerge merge(folder, Version);
+    const auto problem = merge.Read();
+    QVERIFY(problem);
+    QCOMPARE(problem->usage, usage);
+    for (const QString &part : named)
+        QVERIFY2(problem->message.contains(part), qPrintable(problem->message));
+    QVERIFY(!QFile::exists(merge.runsPath()));
+}
+
+void TestSweep::heatMapAveragesTheSeeds()
+{
+    // Each cell from the merged table by hand: the mean of its runs' last same_share_all.
+    const QString runsFile = QDir(reference_).filePath(QLatin1String(SweepMerge::RunsFile));
+    const QStringList header = SweepTable::RunsHeader();
+    std::map<std::pair<int, int>, std::pair<double, int>> cells;
+    const QList<QByteArray> lines = runs_.trimmed().split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].split(',');
+        auto &[sum, n] = cells[{fields[header.indexOf(QLatin1String("pref_blue_eighths"))].toInt(),
+                                fields[header.indexOf(QLatin1String("pref_gray_eighths"))].toInt()}];
+        sum += fields[header.indexOf(QLatin1String("same_share_all"))].toDouble();
+        ++n;
+    }
+    const auto axes = HeatMapAxes(Small(), NoGroup, NoGroup);
+    QCOMPARE(axes, std::pair(GroupIndex(1), GroupIndex(4)));   // the two swept groups
+    const auto read = ReadHeatMap(runsFile, Small(), QStringLiteral("same_share_all"), axes.first, axes.second);
+    QVERIFY(std::holds_alternative<HeatMap>(read));
+    const HeatMap &map = std::get<HeatMap>(read);
+    QCOMPARE(map.runsPerCell, quint64(2));
+    for (size_t xi = 0; xi < 2; ++xi)
+        for (size_t yi = 0; yi < 2; ++yi) {
+            const auto &[sum, n] = cells[{map.xValues[xi], map.yValues[yi]}];
+            QCOMPARE(n, 2);
+            QCOMPARE(map.mean(xi, yi), std::optional(sum / n));
+        }
+
+    // The picture: cells lighter as their means rise (the scale's lightness rises), the
+    // file in the build folder for a person to look at.
+    const QDir kept(QCoreApplication::applicationDirPath() + QStringLiteral("/lab-pictures"));
+    QVERIFY(kept.mkpath(QStringLiteral(".")));
+    HeatMap drawn = map;
+    drawn.means = {0.2, 0.9, std::nullopt, 0.55};
+    const QString png = kept.filePath(HeatMapFileName(drawn));
+    QCOMPARE(WriteHeatMapPng(drawn, png).value_or(QString()), QString());
+    const QImage image(png);
+    QVERIFY(!image.isNull());
+    auto luma = [&](double x, double y) { return qGray(image.pixel(int(x * image.width()), int(y * image.height()))); };
+    // Points inside each cell, away from the values written at their centres; the lowest
+    // y value is the lower row.
+    QVERIFY(luma(0.15, 0.82) < luma(0.48, 0.18));   // 0.2 < 0.55
+    QVERIFY(luma(0.48, 0.18) < luma(0.48, 0.82));   // 0.55 < 0.9
+}
+
+void TestSweep::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");   // DIR stands for a fresh folder, REF for the reference
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");         // a part of standard error
+
+    const QStringList sweep{"sweep", "--prefs", "0..8/8,.5,.5,0..4/4,.5", "--seeds", "2", "--generations", "3",
+                            "--every", "2", "--base-seed", "11"};
+    auto with = [&](const QStringList &more) { return sweep + more; };
+    QTest::newRow("an empty range") << QStringList{"sweep", "--prefs", "8..0,.5,.5,.5,.5", "--list"} << 2
+                                    << "--prefs '8..0,.5,.5,.5,.5': Blue: '8..0' is an empty range";
+    QTest::newRow("a step of 0") << QStringList{"sweep", "--prefs", "0..8/0,.5,.5,.5,.5", "--list"} << 2 << "has a step of 0";
+    QTest::newRow("a preference out of range") << QStringList{"sweep", "--prefs", "0..12,.5,.5,.5,.5", "--list"} << 2
+                                               << "goes beyond 8 eighths";
+    QTest::newRow("--seeds 0") << with({"--seeds", "0", "--list"}) << 2 << "--seeds '0': give a number of seeds";
+    QTest::newRow("too many runs") << QStringList{"sweep", "--prefs", "0..8,0..8,0..8,0..8,0..8", "--seeds", "1000000", "--list"}
+                                   << 2 << "59049000000 runs; a sweep has at most 4294967295";
+    QTest::newRow("--base-seed 2^32") << with({"--base-seed", "4294967296", "--list"}) << 2
+                                      << "--base-seed '4294967296': give a whole number from 0 to 4294967295";
+    QTest::newRow("--shard 8/8") << with({"--shard", "8/8", "--out", "DIR"}) << 2 << "--shard '8/8': give I/N";
+    QTest::newRow("--shard 1") << with({"--shard", "1", "--out", "DIR"}) << 2 << "--shard '1': give I/N";
+    QTest::newRow("--shard slurm outside an array") << with({"--shard", "slurm", "--out", "DIR"}) << 2
+                                                    << "SLURM_ARRAY_TASK_ID and SLURM_ARRAY_TASK_COUNT are not both set";
+    QTest::newRow("shards without a base seed") << QStringList{"sweep", "--generations", "3", "--shard", "1/2", "--out", "DIR"}
+                                                << 2 << "needs --base-seed";
+    QTest::newRow("--jobs 0") << with({"--jobs", "0", "--out", "DIR"}) << 2 << "--jobs '0': give a number of runs at once";
+    QTest::newRow("--every 0") << with({"--every", "0", "--out", "DIR"}) << 2 << "--every '0'";
+    QTest::newRow("no folder") << sweep << 2 << "give --out DIR";
+    QTest::newRow("an unknown option") << with({"--colour", "--out", "DIR"}) << 2 << "Unknown option 'colour'";
+    QTest::newRow("the same shard again") << with({"--out", "REF"}) << 2 << "add --resume";
+    QTest::newRow("resuming another sweep") << with({"--base-seed", "12", "--resume", "--out", "REF"}) << 2
+                                            << "belongs to another sweep";
+    QTest::newRow("resuming a finished sweep") << with({"--resume", "--out", "REF"}) << 0 << "8 of the 8 runs";
+    QTest::newRow("merge of no sweep") << QStringList{"merge", "DIR"} << 2 << "holds no sweep";
+    QTest::newRow("merge without a folder") << QStringList{"merge"} << 2 << "merge takes one sweep folder";
+    QTest::newRow("a chart of no measure") << QStringList{"merge", "REF", "--chart", "final:happiness"} << 2
+                                           << "--chart 'final:happiness': give final:MEASURE";
+    QTest::newRow("an axis without a chart") << QStringList{"merge", "REF", "--x", "blue"} << 2 << "give --chart too";
+    QTest::newRow("one group on both axes") << QStringList{"merge", "REF", "--chart", "final:theil_h", "--x", "red", "--y", "Red"}
+                                            << 2 << "name the same group";
+    QTest::newRow("an axis of no group") << QStringList{"merge", "REF", "--chart", "final:theil_h", "--x", "purple"} << 2
+                                         << "--x 'purple': give a group";
+    QTest::newRow("a merge with a chart") << QStringList{"merge", "REF", "--chart", "final:theil_h", "--y", "blue"} << 0
+                                          << "heatmap-theil_h-gray-blue.png";
+}
+
+void TestSweep::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    const QString fresh = scratch_.filePath(QStringLiteral("cli ") + QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(fresh));
+    for (QString &argument : arguments) {
+        if (argument == QLatin1String("DIR"))
+            argument = fresh;
+        else if (argument == QLatin1String("REF"))
+            argument = reference_;
+    }
+    QProcess lab;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("SLURM_ARRAY_TASK_ID"));
+    lab.setProcessEnvironment(environment);
+    lab.start(QStringLiteral(VELMORA_LAB), arguments);
+    QVERIFY(lab.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(lab.readAllStandardError());
+    QCOMPARE(lab.exitCode(), status);
+    QVERIFY2(errors.contains(message), qPrintable(errors));
+    if (status == 2)   // nothing ran, so nothing was written
+        QVERIFY(!QDir(fresh + QStringLiteral("/shards")).exists());
+}
+
+void TestSweep::aRunRepeatedAloneGivesItsRows()
+{
+    // Run 5 of the sweep with `velmora-lab run` and its seed gives its measures rows.
+    const SweepRun run = RunAt(Small(), 5);
+    const QString folder = scratch_.filePath(QStringLiteral("run 5 alone"));
+    const int status = QProcess::execute(QStringLiteral(VELMORA_LAB),
+                                         {QStringLiteral("run"), QStringLiteral("--seed"), QString::number(run.seed),
+                                          QStringLiteral("--prefs"), run.prefs.join(u','), QStringLiteral("--generations"),
+                                          QStringLiteral("3"), QStringLiteral("--every"), QStringLiteral("2"),
+                                          QStringLiteral("--out"), folder, QStringLiteral("--quiet")});
+    QCOMPARE(status, 0);
+    QByteArray expected;
+    for (const QByteArray &line : Contents(QDir(folder).filePath(QStringLiteral("measures.csv"))).split('\n').mid(1)) {
+        if (!line.isEmpty())
+            expected += "5," + line + '\n';
+    }
+    QCOMPARE(expected.count('\n'), 3);
+    QVERIFY2(measures_.contains(expected), expected.constData());
+}
+
+QTEST_MAIN(TestSweep)
+#include "tst_sweep.moc"
