@@ -169,7 +169,8 @@ int ExecuteSweep(const SweepSettings &settings, const QStringList &commandLine, 
     if (already > 0 && !settings.quiet)
         Say(QStringLiteral("%1 of the %2 runs of %3 are there already").arg(already).arg(runner.shardRuns()).arg(shardName));
 
-    ProgressBar progress(qint64(runner.pending().size()), !settings.quiet && isatty(STDERR_FILENO));
+    ProgressBar progress(qint64(runner.pending().size()), !settings.quiet && isatty(STDERR_FILENO), stderr,
+                         ProgressBar::Counting::Runs);
     const SweepRunner::End end = runner.Execute(&interrupt.stop(), [&](quint64 written) { progress.Update(qint64(written)); });
     progress.Finish();
 
