@@ -127,6 +127,9 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
     return Done;
 }
 
+// The run table goes out about this many bytes at a time.
+constexpr qsizetype ListBlock = 1 << 16;
+
 int ListSweep(const SweepSettings &settings)
 {
     const SweepDefinition &definition = settings.definition;
@@ -136,7 +139,7 @@ int ListSweep(const SweepSettings &settings)
     QByteArray table = SweepTable::ListHeaderLine();
     for (quint64 id = settings.shard.index; id < definition.runCount(); id += settings.shard.count) {
         table += SweepTable::ListLine(RunAt(definition, quint32(id)));
-        if (table.size() >= (1 << 16)) {
+        if (table.size() >= ListBlock) {
             std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
             table.clear();
         }
@@ -169,7 +172,8 @@ int ExecuteSweep(const SweepSettings &settings, const QStringList &commandLine, 
     if (already > 0 && !settings.quiet)
         Say(QStringLiteral("%1 of the %2 runs of %3 are there already").arg(already).arg(runner.shardRuns()).arg(shardName));
 
-    ProgressBar progress(qint64(runner.pending().size()), !settings.quiet && isatty(STDERR_FILENO));
+    ProgressBar progress(qint64(runner.pending().size()), !settings.quiet && isatty(STDERR_FILENO), stderr,
+                         ProgressBar::Counting::Runs);
     const SweepRunner::End end = runner.Execute(&interrupt.stop(), [&](quint64 written) { progress.Update(qint64(written)); });
     progress.Finish();
 

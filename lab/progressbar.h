@@ -10,7 +10,11 @@
 class ProgressBar
 {
 public:
-    ProgressBar(qint64 total, bool enabled, std::FILE *out = stderr);
+    // What is counted: the generations of a run, or the runs of a sweep, which also get an
+    // estimate of the time left.
+    enum class Counting { Generations, Runs };
+
+    ProgressBar(qint64 total, bool enabled, std::FILE *out = stderr, Counting counting = Counting::Generations);
     void Update(qint64 done);
     // Clears the line so that what follows starts on a clean one.
     void Finish();
@@ -21,5 +25,7 @@ private:
     qint64 total_;
     bool enabled_;
     std::FILE *out_;
+    Counting counting_;
     QElapsedTimer sinceDrawn_;
+    QElapsedTimer sinceStart_;
 };

@@ -129,8 +129,10 @@ bool ShardScan::readMeasures(Tail tail)
     measuresEnd_ = file.pos();
     qint64 lineNumber = 1;
 
-    // Whether a row is run `id`'s at the k-th measured generation; nullopt when it is.
-    auto rowProblem = [&](const QList<QByteArray> &fields, quint32 id, size_t k) -> std::optional<QString> {
+    // Whether a row is run `id`'s at the k-th measured generation, with `eighths` its
+    // preferences; nullopt when it is.
+    auto rowProblem = [&](const QList<QByteArray> &fields, quint32 id, const GroupTable<qint16> &eighths,
+                          size_t k) -> std::optional<QString> {
         if (fields.size() != column.count)
             return QStringLiteral("%1 fields where a row of measures has %2").arg(fields.size()).arg(column.count);
         if (Whole(fields[column.runId]) != qint64(id) || k >= generations_.size()
@@ -138,9 +140,8 @@ bool ShardScan::readMeasures(Tail tail)
             return QStringLiteral("a row other than run %1's at generation %2")
                 .arg(id)
                 .arg(k < generations_.size() ? generations_[k] : -1);
-        const SweepRun run = RunAt(definition_, id);
         for (GroupIndex g = 1; g <= GroupCount; ++g) {
-            if (Whole(fields[column.firstPref + g - 1]) != qint64(run.prefEighths[g]))
+            if (Whole(fields[column.firstPref + g - 1]) != qint64(eighths[g]))
                 return QStringLiteral("run %1 with preferences other than this sweep's").arg(id);
         }
         return std::nullopt;
@@ -148,6 +149,7 @@ bool ShardScan::readMeasures(Tail tail)
 
     for (RunBlock &run : runs_) {
         run.measuresOffset = file.pos();
+        const GroupTable<qint16> eighths = RunAt(definition_, run.runId).prefEighths;
         for (size_t k = 0; k < generations_.size(); ++k) {
             ++lineNumber;
             const auto fields = Fields(file.readLine());
@@ -156,7 +158,7 @@ bool ShardScan::readMeasures(Tail tail)
                             QStringLiteral("the rows of run %1, finished in %2, end early")
                                 .arg(run.runId)
                                 .arg(QDir::toNativeSeparators(runsPath_)));
-            if (const auto why = rowProblem(*fields, run.runId, k))
+            if (const auto why = rowProblem(*fields, run.runId, eighths, k))
                 return fail(measuresPath_, lineNumber, *why);
         }
         run.measuresLength = file.pos() - run.measuresOffset;
@@ -167,6 +169,7 @@ bool ShardScan::readMeasures(Tail tail)
     if (tail == Tail::Unchecked)
         return true;
     std::optional<quint32> unfinished;
+    GroupTable<qint16> eighths{};
     for (size_t k = 0; !file.atEnd(); ++k) {
         ++lineNumber;
         const auto fields = Fields(file.readLine());
@@ -181,8 +184,9 @@ bool ShardScan::readMeasures(Tail tail)
                     return fail(measuresPath_, lineNumber, QStringLiteral("rows of run %1 a second time").arg(*id));
             }
             unfinished = quint32(*id);
+            eighths = RunAt(definition_, *unfinished).prefEighths;
         }
-        if (const auto why = rowProblem(*fields, *unfinished, k))
+        if (const auto why = rowProblem(*fields, *unfinished, eighths, k))
             return fail(measuresPath_, lineNumber, *why + QStringLiteral(" after the last finished run"));
     }
     return true;

@@ -119,7 +119,7 @@ std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRec
         // Other shards may be running now; only this one's tail is dropped, and checked first.
         const bool own = record.shard == shard;
         if (!scan.Read(files.runsPath(), files.measuresPath(), own ? ShardScan::Tail::Checked : ShardScan::Tail::Unchecked))
-            return Failure(scan.problem() + QStringLiteral("; the files were changed by something else than "
+            return Failure(scan.problem() + QStringLiteral("; the files were changed by something other than "
                                                            "velmora-lab, and this sweep cannot go on with them"));
         if (own && scan.hasTail()) {
             if (const auto error = scan.DropTail())

@@ -107,8 +107,8 @@ stop_under_xvfb() {
 }
 
 # The sweep check starts a one-node Slurm cluster of its own (tests/slurm/run-slurm-check.sh):
-# the Slurm daemons and commands, and munge for their authentication; bc for its timings.
-SLURM_PACKAGES=(slurm-wlm munge bc)
+# the Slurm daemons and commands, and munge for their authentication.
+SLURM_PACKAGES=(slurm-wlm munge)
 
 # --- The hardening checks (README, "Checks"): scripts/test runs them all, scripts/check one.
 

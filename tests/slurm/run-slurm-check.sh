@@ -22,6 +22,8 @@ JOB_SECONDS=300      # for the array and the merge to end
 SWEEP=(--prefs "0..8/4,50%,50%,0..8/8,50%" --seeds 2 --base-seed 11 --generations 46 --every 23)
 
 say() { printf '[slurm check] %s\n' "$*"; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+seconds_since() { local ms=$(($(now_ms) - $1)); printf '%d.%d' $((ms / 1000)) $((ms % 1000 / 100)); }
 skip() { say "SKIPPED: $*"; exit $SKIP; }
 
 [ "$(id -u)" -eq 0 ] || skip "not root: munged, slurmctld and slurmd of a private cluster must run as root here"
@@ -124,7 +126,7 @@ NodeName=velmoranode NodeHostname=$host NodeAddr=127.0.0.1 CPUs=$cpus State=UNKN
 PartitionName=check Nodes=velmoranode Default=YES MaxTime=INFINITE State=UP
 CONF
 
-started=$(date +%s.%N)
+started=$(now_ms)
 slurmctld -D -c -f "$SLURM_CONF" >>"$tmp/slurmctld.log" 2>&1 &
 daemons+=($!)
 slurmd -D -N velmoranode -f "$SLURM_CONF" >>"$tmp/slurmd.log" 2>&1 &
@@ -140,10 +142,10 @@ for i in $(seq $((START_SECONDS * 2))); do
     sleep 0.5
 done
 case "$state" in idle | mix | alloc) ;; *) skip "the node did not come up within $START_SECONDS s (state '$state'): $(tail -n 3 "$tmp"/slurm*.log | tr '\n' ' ')" ;; esac
-up=$(date +%s.%N)
-say "one-node cluster up in $(printf '%.1f' "$(echo "$up - $started" | bc)") s (slurmctld on port $ctld_port, slurmd on $slurmd_port, $cpus CPUs)"
+say "one-node cluster up in $(seconds_since "$started") s (slurmctld on port $ctld_port, slurmd on $slurmd_port, $cpus CPUs)"
 
 # The sweep as an array, the merge after it.
+up=$(now_ms)
 cd "$tmp/work" || fail "no work folder"
 export VELMORA_LAB=$lab
 array=$(sbatch --parsable --array=0-$((TASKS - 1)) "$src/slurm/sweep.sbatch" "${SWEEP[@]}" --out "$tmp/cluster") \
@@ -160,10 +162,9 @@ for i in $(seq $((JOB_SECONDS * 2))); do
     case "$merge_state" in COMPLETED | FAILED | CANCELLED | TIMEOUT | NODE_FAIL | OUT_OF_MEMORY) break ;; esac
     sleep 0.5
 done
-done_at=$(date +%s.%N)
 scontrol -o show job "$array" 2>/dev/null | sed -n 's/.*JobId=\([0-9]*\) .*ArrayTaskId=\([0-9]*\) .*JobState=\([A-Z_]*\).*ExitCode=\([0-9:]*\).*/  task \2: \3, exit \4/p'
 [ "$merge_state" = COMPLETED ] || fail "the merge job ended as '${merge_state:-unknown}' (or not within $JOB_SECONDS s)"
-say "array and merge done in $(printf '%.1f' "$(echo "$done_at - $up" | bc)") s"
+say "array and merge done in $(seconds_since "$up") s"
 
 # The same sweep in one local process.
 "$lab" sweep "${SWEEP[@]}" --out "$tmp/local" --jobs 2 --quiet || fail "the local sweep failed"
