@@ -10,7 +10,7 @@ out=$3
 
 include=$(mktemp)
 trap 'rm -f "$include"' EXIT
-for command in run rerun; do
+for command in run rerun sweep merge; do
     printf '[%s]\n.nf\n' "COMMAND ${command^^}"
     # Kept as written (no filling); a backslash is roff's escape, and a line that starts
     # with a dot or a quote would be read as a request.
