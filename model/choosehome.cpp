@@ -3,6 +3,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 void NeighbourCountTable::forgetSets() const
 {
     atLeastOf_.fill(NotDrawn);
@@ -26,8 +30,25 @@ void NeighbourCountTable::drawByCount(GroupIndex group) const
     CountSets &sets = byCount_[group];
     for (SlotIndex first = 1; first <= MovesPerGeneration; first += SlotSet::WordBits) {
         std::array<quint64, MaxNeighbourCount + 1> flags{};
+#if defined(__SSE2__)
+        // Sixteen slots at a time: each count, held within 0 to 8, against each n.
+        static_assert(SlotSet::WordBits % 16 == 0 && MovesPerGeneration % SlotSet::WordBits == 0);
+        const __m128i low = _mm_setzero_si128();
+        const __m128i high = _mm_set1_epi16(MaxNeighbourCount);
+        for (int k = 0; k < SlotSet::WordBits; k += 16) {
+            const auto *at = reinterpret_cast<const __m128i *>(&counts[first + k]);
+            const __m128i a = _mm_min_epi16(_mm_max_epi16(_mm_loadu_si128(at), low), high);
+            const __m128i b = _mm_min_epi16(_mm_max_epi16(_mm_loadu_si128(at + 1), low), high);
+            for (int n = 0; n <= MaxNeighbourCount; ++n) {
+                const __m128i value = _mm_set1_epi16(qint16(n));
+                const __m128i same = _mm_packs_epi16(_mm_cmpeq_epi16(a, value), _mm_cmpeq_epi16(b, value));
+                flags[n] |= quint64(quint32(_mm_movemask_epi8(same))) << k;
+            }
+        }
+#else
         for (int k = 0; k < SlotSet::WordBits && first + k <= MovesPerGeneration; ++k)
             flags[std::clamp(int(counts[first + k]), 0, MaxNeighbourCount)] |= quint64(1) << k;
+#endif
         for (int n = 0; n <= MaxNeighbourCount; ++n)
             sets[n].setWord(first, flags[n]);
     }

@@ -84,22 +84,17 @@ public:
             return NoGroup;
         return GroupIn(HomeOfCell(column, row));
     }
-    GroupIndex GroupIn(Home home) const
-    {
-        const quint8 cell = cells_[size_t(home)];
-        return cell <= GroupCount ? GroupIndex(cell) : NoGroup;
-    }
+    GroupIndex GroupIn(Home home) const { return cells_[size_t(home)]; }
 
-    // The picture, 265 x 265 pixels in the group colours (white for an empty home).
+    // The picture, 265 x 265 pixels in the group colours (white for an empty home). Drawn on
+    // request, it shows a home never built as empty too; painted along, in the background
+    // colour until its resident arrives.
     const QImage &image() const;
 
 private:
     void paint(Home home, quint8 cell);
 
-    static constexpr quint8 Unbuilt = GroupCount + 1;   // shows the background colour
-
     std::vector<quint8> cells_;
-    QRgb background_;
     Picture picture_;
     mutable QImage image_;
     mutable bool imageStale_ = false;
