@@ -4,9 +4,10 @@
 
 #include <QTemporaryDir>
 
+#include "benchmain.h"
+
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 
 // A whole recorded run as `velmora-lab run --years 100 --out DIR` makes it: construction,
 // 4,566 generations, the measures every 46 generations and at the end, measures.csv and
@@ -35,11 +36,5 @@ BENCHMARK(BM_Run100Years)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 int main(int argc, char **argv)
 {
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "labrun.h"
 
+#include "benchmain.h"
+
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 
 // velmora-lab's run of ten years at 50 % (seed 7, measured every 46 generations) without its
 // files: the C++ side of what bench/bench_python.py times through the Python module.
@@ -53,11 +54,5 @@ BENCHMARK(BM_BuildAndRunTenYears)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -2,9 +2,10 @@
 #include "constants.h"
 #include "headlesscity.h"
 
+#include "benchmain.h"
+
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 
 // The model's headless path, as a recorded run uses it: no window, texts in plain strings.
 
@@ -33,11 +34,5 @@ BENCHMARK(BM_HeadlessGeneration)->Arg(0)->Arg(4)->Arg(8)->Unit(benchmark::kMicro
 
 int main(int argc, char **argv)
 {
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -5,9 +5,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "benchmain.h"
+
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 
 // Sweeps as velmora-lab runs them, files and all: runs per second on one and on two jobs,
 // against the same runs as separate `velmora-lab run` processes, one after another. The
@@ -96,11 +97,5 @@ BENCHMARK(BM_HundredYearRun)->Arg(0)->Arg(4)->Arg(8)->Unit(benchmark::kMilliseco
 
 int main(int argc, char **argv)
 {
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

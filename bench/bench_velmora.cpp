@@ -5,9 +5,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "benchmain.h"
+
 #include <benchmark/benchmark.h>
 
-#include <clocale>
 
 using Field = CityWindow::Field;
 
@@ -67,14 +68,5 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    // QApplication adopts the user's C locale, and Google Benchmark reads its flags with
-    // strtod: in German "--benchmark_min_time=0.01" would not be a number. The program's
-    // own texts follow QLocale, which this does not change.
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

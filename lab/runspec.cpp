@@ -47,8 +47,9 @@ std::optional<QStringList> FivePreferences(const QJsonValue &value)
     return texts;
 }
 
-// A whole number within [low, high], as JSON holds it (a double).
-std::optional<qint64> WholeNumber(const QJsonValue &value, qint64 low, qint64 high)
+} // namespace
+
+std::optional<qint64> JsonWholeNumber(const QJsonValue &value, qint64 low, qint64 high)
 {
     if (!value.isDouble())
         return std::nullopt;
@@ -57,8 +58,6 @@ std::optional<qint64> WholeNumber(const QJsonValue &value, qint64 low, qint64 hi
         return std::nullopt;
     return qint64(d);
 }
-
-} // namespace
 
 qint64 GenerationsForYears(double years)
 {
@@ -98,7 +97,7 @@ std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *rea
         return std::nullopt;
     };
     RunSpec spec;
-    const auto seed = WholeNumber(object[Key::Seed], 0, 0xffffffffLL);
+    const auto seed = JsonWholeNumber(object[Key::Seed], 0, 0xffffffffLL);
     if (!seed)
         return fail(QStringLiteral("\"seed\" is not a 32-bit unsigned integer"));
     spec.seed = quint32(*seed);
@@ -107,7 +106,7 @@ std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *rea
     if (!prefs)
         return fail(QStringLiteral("\"prefs\" is not a list of five texts"));
     spec.prefs = *prefs;
-    const auto generations = WholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
+    const auto generations = JsonWholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
     if (!generations)
         return fail(QStringLiteral("\"generations\" is not a whole number from 0 to %1").arg(RunLimits::MaxGenerations));
     spec.generations = *generations;
@@ -115,17 +114,17 @@ std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *rea
         return fail(QStringLiteral("\"set\" is not a list"));
     for (const QJsonValue &value : object[Key::Changes].toArray()) {
         const QJsonObject change = value.toObject();
-        const auto generation = WholeNumber(change[Key::Generation], 1, spec.generations);
+        const auto generation = JsonWholeNumber(change[Key::Generation], 1, spec.generations);
         const auto texts = FivePreferences(change[Key::Prefs]);
         if (!generation || !texts)
             return fail(QStringLiteral("an entry of \"set\" is not a generation from 1 to %1 with five texts")
                             .arg(spec.generations));
         spec.changes.push_back({*generation, *texts});
     }
-    const auto every = WholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
-    const auto snapshots = WholeNumber(object[Key::Snapshots], 0, RunLimits::MaxGenerations);
-    const auto scale = WholeNumber(object[Key::Scale], 1, RunLimits::MaxScale);
-    const auto gifEvery = WholeNumber(object[Key::GifEvery], 0, RunLimits::MaxGenerations);
+    const auto every = JsonWholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
+    const auto snapshots = JsonWholeNumber(object[Key::Snapshots], 0, RunLimits::MaxGenerations);
+    const auto scale = JsonWholeNumber(object[Key::Scale], 1, RunLimits::MaxScale);
+    const auto gifEvery = JsonWholeNumber(object[Key::GifEvery], 0, RunLimits::MaxGenerations);
     if (!every || !snapshots || !scale || !gifEvery || !object[Key::Gif].isBool() || !object[Key::Chart].isBool())
         return fail(QStringLiteral("\"every\", \"snapshots\", \"scale\", \"gif\", \"gif_every\" or \"chart\" is missing or out of range"));
     spec.every = int(*every);

@@ -61,6 +61,9 @@ inline constexpr int DefaultEvery = 46;   // 368 days, about a year
 inline constexpr int MaxScale = 16;
 } // namespace RunLimits
 
+// A whole number within [low, high], as JSON holds it (a double); nullopt for anything else.
+std::optional<qint64> JsonWholeNumber(const QJsonValue &value, qint64 low, qint64 high);
+
 // The first generation on or after `years` years (of 365.25 days) from the start.
 qint64 GenerationsForYears(double years);
 double YearsOfGeneration(qint64 generation);

@@ -30,16 +30,6 @@ const QLatin1String Every("every");
 const QString AcceptedRange = QStringLiteral(
     "a range is in eighths, A..B or A..B/S with whole numbers A <= B from 0 to 8 and a step S of at least 1");
 
-std::optional<qint64> WholeNumber(const QJsonValue &value, qint64 low, qint64 high)
-{
-    if (!value.isDouble())
-        return std::nullopt;
-    const double d = value.toDouble();
-    if (!(d >= double(low) && d <= double(high)) || d != std::floor(d))
-        return std::nullopt;
-    return qint64(d);
-}
-
 // One item of a set: a range of eighths, or one preference as `run` reads it.
 std::optional<PreferenceSet> ReadItem(const QString &item, const General &reader, QString *problem)
 {
@@ -204,7 +194,7 @@ std::optional<SweepDefinition> SweepDefinition::fromJson(const QJsonObject &obje
         return fail(QStringLiteral("\"%1\" is not a list of five lists").arg(Key::Prefs));
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
         for (const QJsonValue &value : sets[g - 1].toArray()) {
-            const auto e = WholeNumber(value, 0, MaxEighths);
+            const auto e = JsonWholeNumber(value, 0, MaxEighths);
             if (!e || (!definition.prefs[g].empty() && *e <= definition.prefs[g].back()))
                 return fail(QStringLiteral("\"%1\" of %2 is not a rising list of eighths").arg(Key::Prefs, GroupName(g)));
             definition.prefs[g].push_back(qint16(*e));
@@ -212,10 +202,10 @@ std::optional<SweepDefinition> SweepDefinition::fromJson(const QJsonObject &obje
         if (definition.prefs[g].empty())
             return fail(QStringLiteral("\"%1\" of %2 is empty").arg(Key::Prefs, GroupName(g)));
     }
-    const auto seeds = WholeNumber(object[Key::Seeds], 1, SweepLimits::MaxSeeds);
-    const auto baseSeed = WholeNumber(object[Key::BaseSeed], 0, 0xffffffffLL);
-    const auto generations = WholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
-    const auto every = WholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
+    const auto seeds = JsonWholeNumber(object[Key::Seeds], 1, SweepLimits::MaxSeeds);
+    const auto baseSeed = JsonWholeNumber(object[Key::BaseSeed], 0, 0xffffffffLL);
+    const auto generations = JsonWholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
+    const auto every = JsonWholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
     if (!seeds || !baseSeed || !generations || !every)
         return fail(QStringLiteral("\"seeds\", \"base_seed\", \"generations\" or \"every\" is missing or out of range"));
     definition.seeds = quint32(*seeds);
