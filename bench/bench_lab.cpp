@@ -15,22 +15,22 @@
 static void BM_Run100Years(benchmark::State &state)
 {
     QTemporaryDir dir;
-    RunSpec spec;
-    spec.seed = 7;
-    spec.prefs = QStringList(GroupCount, QStringLiteral("50%"));
-    spec.generations = GenerationsForYears(100);
-    spec.every = RunLimits::DefaultEvery;
-    spec.outDir = dir.path();
+    RunPlan plan;
+    plan.seed = 7;
+    plan.prefs = QStringList(GroupCount, QStringLiteral("50%"));
+    plan.generations = GenerationsForYears(100);
+    plan.every = RunLimits::DefaultEvery;
+    plan.outDir = dir.path();
     for (auto _ : state) {
-        RunRecorder recorder(spec, {QStringLiteral("velmora-lab")});
+        RunRecorder recorder(plan, {QStringLiteral("velmora-lab")});
         if (recorder.Begin())
             state.SkipWithError("cannot write the files");
-        LabRun run(spec);
+        LabRun run(plan);
         run.Execute([&](qint64 g, const HeadlessCity &city) { return !recorder.Visit(g, city); });
         if (recorder.Finish())
             state.SkipWithError("cannot write the files");
     }
-    state.counters["generations"] = double(spec.generations);
+    state.counters["generations"] = double(plan.generations);
 }
 BENCHMARK(BM_Run100Years)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -11,14 +11,14 @@
 
 namespace {
 
-RunSpec TenYears()
+RunPlan TenYears()
 {
-    RunSpec spec;
-    spec.seed = 7;
-    spec.prefs = QStringList(GroupCount, QStringLiteral("50%"));
-    spec.generations = GenerationsForYears(10);
-    spec.every = RunLimits::DefaultEvery;
-    return spec;
+    RunPlan plan;
+    plan.seed = 7;
+    plan.prefs = QStringList(GroupCount, QStringLiteral("50%"));
+    plan.generations = GenerationsForYears(10);
+    plan.every = RunLimits::DefaultEvery;
+    return plan;
 }
 
 } // namespace
@@ -26,12 +26,12 @@ RunSpec TenYears()
 // Construction, 457 generations and the eleven samples of measures.
 static void BM_LabRunTenYears(benchmark::State &state)
 {
-    const RunSpec spec = TenYears();
+    const RunPlan plan = TenYears();
     for (auto _ : state) {
         std::vector<Sample> samples;
-        LabRun run(spec);
+        LabRun run(plan);
         run.Execute([&](qint64 g, const HeadlessCity &city) {
-            if (spec.measuredAt(g))
+            if (plan.measuredAt(g))
                 samples.push_back(TakeSample(city, g));
             return true;
         });
@@ -43,9 +43,9 @@ BENCHMARK(BM_LabRunTenYears)->Unit(benchmark::kMillisecond);
 // Construction and 457 generations, unmeasured: what Run(...).advance(years=10) does.
 static void BM_BuildAndRunTenYears(benchmark::State &state)
 {
-    const RunSpec spec = TenYears();
+    const RunPlan plan = TenYears();
     for (auto _ : state) {
-        LabRun run(spec);
+        LabRun run(plan);
         run.Execute([](qint64, const HeadlessCity &) { return true; });
         benchmark::DoNotOptimize(&run);
     }

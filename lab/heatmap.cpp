@@ -2,7 +2,7 @@
 #include "heatmap.h"
 
 #include "measurecolumns.h"
-#include "runspec.h"
+#include "runplan.h"
 #include "sweeptable.h"
 
 #include <QBuffer>

@@ -82,44 +82,44 @@ std::optional<QStringList> FivePreferences(const QString &list, QString *problem
     return texts;
 }
 
-std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, const Options &o, RunSpec &spec)
+std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, const Options &o, RunPlan &plan)
 {
-    spec.outDir = parser.value(o.out);
-    if (parser.isSet(o.out) && spec.outDir.isEmpty())
-        return Bad(QStringLiteral("out"), spec.outDir, QStringLiteral("give a folder"));
+    plan.outDir = parser.value(o.out);
+    if (parser.isSet(o.out) && plan.outDir.isEmpty())
+        return Bad(QStringLiteral("out"), plan.outDir, QStringLiteral("give a folder"));
     if (parser.isSet(o.snapshots)) {
         const auto k = WholeNumber(parser.value(o.snapshots), 1, RunLimits::MaxGenerations);
         if (!k)
             return Bad(QStringLiteral("snapshots"), parser.value(o.snapshots),
                        QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
-        spec.snapshotEvery = int(*k);
+        plan.snapshotEvery = int(*k);
     }
     if (parser.isSet(o.scale)) {
         const auto s = WholeNumber(parser.value(o.scale), 1, RunLimits::MaxScale);
         if (!s)
             return Bad(QStringLiteral("scale"), parser.value(o.scale),
                        QStringLiteral("give a whole number of pixels per home from 1 to %1").arg(RunLimits::MaxScale));
-        spec.scale = int(*s);
+        plan.scale = int(*s);
     }
     if (parser.isSet(o.gif))
-        spec.gif = true;
+        plan.gif = true;
     if (parser.isSet(o.gifEvery)) {
         const auto k = WholeNumber(parser.value(o.gifEvery), 1, RunLimits::MaxGenerations);
         if (!k)
             return Bad(QStringLiteral("gif-every"), parser.value(o.gifEvery),
                        QStringLiteral("give a number of generations from 1 to %1").arg(RunLimits::MaxGenerations));
-        spec.gif = true;
-        spec.gifEvery = int(*k);
+        plan.gif = true;
+        plan.gifEvery = int(*k);
     }
-    if (spec.gif && spec.gifEvery == 0)
-        spec.gifEvery = spec.every;
+    if (plan.gif && plan.gifEvery == 0)
+        plan.gifEvery = plan.every;
     if (parser.isSet(o.chart))
-        spec.chart = true;
-    if (spec.outDir.isEmpty() && (spec.snapshotEvery > 0 || spec.gif || spec.chart))
+        plan.chart = true;
+    if (plan.outDir.isEmpty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
         return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
-    if (!spec.outDir.isEmpty()) {
-        if (const auto problem = FolderProblem(spec.outDir))
-            return Bad(QStringLiteral("out"), spec.outDir, *problem);
+    if (!plan.outDir.isEmpty()) {
+        if (const auto problem = FolderProblem(plan.outDir))
+            return Bad(QStringLiteral("out"), plan.outDir, *problem);
     }
     return std::nullopt;
 }
@@ -142,52 +142,52 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
                               .arg(parser.positionalArguments().first())};
     run.command = Invocation::Command::Run;
     run.quiet = parser.isSet(o.quiet);
-    RunSpec &spec = run.spec;
+    RunPlan &plan = run.plan;
 
     if (parser.isSet(o.seed)) {
         const auto seed = WholeNumber(parser.value(o.seed), 0, MaxSeed);
         if (!seed)
             return Bad(QStringLiteral("seed"), parser.value(o.seed),
                        QStringLiteral("give a whole number from 0 to %1").arg(MaxSeed));
-        spec.seed = quint32(*seed);
+        plan.seed = quint32(*seed);
     } else {
-        spec.seed = pickedSeed;
-        spec.seedPicked = true;
+        plan.seed = pickedSeed;
+        plan.seedPicked = true;
     }
 
-    spec.prefs = QStringList(GroupCount, DefaultPreference);
+    plan.prefs = QStringList(GroupCount, DefaultPreference);
     if (parser.isSet(o.prefs)) {
         QString problem;
         const auto prefs = FivePreferences(parser.value(o.prefs), &problem);
         if (!prefs)
             return Bad(QStringLiteral("prefs"), parser.value(o.prefs), problem);
-        spec.prefs = *prefs;
+        plan.prefs = *prefs;
     }
 
     const auto horizon = ReadHorizon(parser, o.years, o.generations, o.every);
     if (const auto *error = std::get_if<UsageError>(&horizon))
         return *error;
-    spec.generations = std::get<Horizon>(horizon).generations;
-    spec.every = std::get<Horizon>(horizon).every;
+    plan.generations = std::get<Horizon>(horizon).generations;
+    plan.every = std::get<Horizon>(horizon).every;
 
     for (const QString &value : parser.values(o.set)) {
         const qsizetype colon = value.indexOf(u':');
-        const auto generation = WholeNumber(value.left(colon), 1, std::max<qint64>(spec.generations, 1));
-        if (colon < 0 || !generation || spec.generations == 0)
+        const auto generation = WholeNumber(value.left(colon), 1, std::max<qint64>(plan.generations, 1));
+        if (colon < 0 || !generation || plan.generations == 0)
             return Bad(QStringLiteral("set"), value,
                        QStringLiteral("give GEN:P,P,P,P,P with GEN a generation from 1 to %1, the run's last")
-                           .arg(spec.generations));
+                           .arg(plan.generations));
         QString problem;
         const auto prefs = FivePreferences(value.mid(colon + 1), &problem);
         if (!prefs)
             return Bad(QStringLiteral("set"), value, problem);
-        spec.changes.push_back({*generation, *prefs});
+        plan.changes.push_back({*generation, *prefs});
     }
     // Changes for the same generation are typed in the order they were given.
-    std::stable_sort(spec.changes.begin(), spec.changes.end(),
+    std::stable_sort(plan.changes.begin(), plan.changes.end(),
                      [](const PreferenceChange &a, const PreferenceChange &b) { return a.generation < b.generation; });
 
-    if (auto error = ReadOutputOptions(parser, o, spec))
+    if (auto error = ReadOutputOptions(parser, o, plan))
         return *error;
     return run;
 }
@@ -220,20 +220,20 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
         || run[QLatin1String("format")].toInt() != 1)
         return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab").arg(rerun.runFile)};
     QString reason;
-    const auto spec = RunSpec::fromJson(run[QLatin1String("parameters")].toObject(), &reason);
-    if (!spec)
+    const auto plan = RunPlan::fromJson(run[QLatin1String("parameters")].toObject(), &reason);
+    if (!plan)
         return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab (%2)").arg(rerun.runFile, reason)};
-    rerun.spec = *spec;
-    QStringList allPrefs = spec->prefs;
-    for (const PreferenceChange &change : spec->changes)
+    rerun.plan = *plan;
+    QStringList allPrefs = plan->prefs;
+    for (const PreferenceChange &change : plan->changes)
         allPrefs += change.texts;
     for (const QString &text : allPrefs) {
         if (const auto why = PreferenceProblem(text))
             return UsageError{QStringLiteral("'%1': preference '%2' %3").arg(rerun.runFile, text, *why)};
     }
     // Where the files go is the rerun's own choice; what they are is the run's.
-    rerun.spec.outDir.clear();
-    if (auto error = ReadOutputOptions(parser, o, rerun.spec))
+    rerun.plan.outDir.clear();
+    if (auto error = ReadOutputOptions(parser, o, rerun.plan))
         return *error;
     return rerun;
 }

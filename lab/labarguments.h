@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "runspec.h"
+#include "runplan.h"
 #include "sweepsettings.h"
 
 #include <QString>
@@ -19,7 +19,7 @@ struct Invocation
     enum class Command { Help, Version, Run, Rerun, Sweep, Merge };
     Command command = Command::Help;
     QString text;          // for Help: the text to print
-    RunSpec spec;          // for Run and Rerun
+    RunPlan plan;          // for Run and Rerun
     QString runFile;       // for Rerun: the run.json it came from
     bool quiet = false;    // no progress bar
     SweepSettings sweep;   // for Sweep

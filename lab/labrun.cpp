@@ -20,9 +20,9 @@ Sample TakeSample(const HeadlessCity &city, qint64 generation, CityMeasurer &mea
     return sample;
 }
 
-LabRun::LabRun(const RunSpec &spec)
-    : spec_(spec)
-    , city_(spec.seed)
+LabRun::LabRun(const RunPlan &plan)
+    : plan_(plan)
+    , city_(plan.seed)
 {
 }
 
@@ -37,17 +37,17 @@ LabRun::End LabRun::Execute(const Visit &visit, const std::atomic<bool> *stop)
     auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
 
     // Construction reads the preference fields itself, as after a user typed them.
-    for (GroupIndex g = 1; g <= GroupCount && g <= spec_.prefs.size(); ++g)
-        city_.setText(CityWindow::Field::Pref, g, spec_.prefs[g - 1]);
+    for (GroupIndex g = 1; g <= GroupCount && g <= plan_.prefs.size(); ++g)
+        city_.setText(CityWindow::Field::Pref, g, plan_.prefs[g - 1]);
     city_.general().BuildCity();
     if (!visit(0, city_))
         return End::Refused;
 
-    auto change = spec_.changes.cbegin();
-    for (qint64 g = 1; g <= spec_.generations; ++g) {
+    auto change = plan_.changes.cbegin();
+    for (qint64 g = 1; g <= plan_.generations; ++g) {
         if (stopped())
             return End::Stopped;
-        for (; change != spec_.changes.cend() && change->generation <= g; ++change)
+        for (; change != plan_.changes.cend() && change->generation <= g; ++change)
             Type(change->texts);
         city_.general().NextGeneration();
         if (city_.damaged())

@@ -4,7 +4,7 @@
 #include "citymeasurer.h"
 #include "citymeasures.h"
 #include "headlesscity.h"
-#include "runspec.h"
+#include "runplan.h"
 
 #include <QDate>
 
@@ -25,13 +25,13 @@ Sample TakeSample(const HeadlessCity &city, qint64 generation);
 // The same with a measurer kept from one sample to the next, so its memory is reused.
 Sample TakeSample(const HeadlessCity &city, qint64 generation, CityMeasurer &measurer);
 
-// One run of the model as a spec describes it: the preferences typed, the city built with
+// One run of the model as a plan describes it: the preferences typed, the city built with
 // the seed, then every generation in turn, with the preference changes typed in before the
 // generations they name. It owns no file; what happens at each generation is the caller's.
 class LabRun
 {
 public:
-    explicit LabRun(const RunSpec &spec);
+    explicit LabRun(const RunPlan &plan);
 
     enum class End { Finished, Stopped, Refused, Damaged };
 
@@ -45,6 +45,6 @@ public:
 private:
     void Type(const QStringList &texts);
 
-    RunSpec spec_;
+    RunPlan plan_;
     HeadlessCity city_;
 };

@@ -72,22 +72,22 @@ private:
 
 int Execute(const Invocation &invocation, const QStringList &commandLine, InterruptWatch &interrupt)
 {
-    const RunSpec &spec = invocation.spec;
-    if (spec.seedPicked)
-        Say(QStringLiteral("picked the seed %1 (give --seed %1 to run this city again)").arg(spec.seed));
+    const RunPlan &plan = invocation.plan;
+    if (plan.seedPicked)
+        Say(QStringLiteral("picked the seed %1 (give --seed %1 to run this city again)").arg(plan.seed));
 
     std::unique_ptr<RunRecorder> recorder;
-    if (!spec.outDir.isEmpty()) {
-        recorder = std::make_unique<RunRecorder>(spec, commandLine);
+    if (!plan.outDir.isEmpty()) {
+        recorder = std::make_unique<RunRecorder>(plan, commandLine);
         if (const auto error = recorder->Begin()) {
             Say(*error);
             return Failed;
         }
     }
-    ProgressBar progress(spec.generations, !invocation.quiet && isatty(STDERR_FILENO));
+    ProgressBar progress(plan.generations, !invocation.quiet && isatty(STDERR_FILENO));
     Sample last;
     WriteError failure;
-    LabRun run(spec);
+    LabRun run(plan);
     const LabRun::End end = run.Execute(
         [&](qint64 generation, const HeadlessCity &city) {
             progress.Update(generation);
@@ -95,7 +95,7 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
                 failure = recorder->Visit(generation, city);
                 return !failure;
             }
-            if (generation == spec.generations)
+            if (generation == plan.generations)
                 last = TakeSample(city, generation);
             return true;
         },
@@ -123,7 +123,7 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
         last = recorder->samples().back();
     }
     if (!recorder || !invocation.quiet)
-        std::fputs(qPrintable(MeasuresReport(last, spec.seed)), recorder ? stderr : stdout);
+        std::fputs(qPrintable(MeasuresReport(last, plan.seed)), recorder ? stderr : stdout);
     return Done;
 }
 
@@ -279,7 +279,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<QCoreApplication> app;
     const bool drawing = (invocation.command == Invocation::Command::Merge && !invocation.merge.chartMeasure.isEmpty())
         || ((invocation.command == Invocation::Command::Run || invocation.command == Invocation::Command::Rerun)
-            && invocation.spec.chart);
+            && invocation.plan.chart);
     if (drawing) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);

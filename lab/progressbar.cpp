@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "progressbar.h"
 
-#include "runspec.h"
+#include "runplan.h"
 
 #include <QByteArray>
 

@@ -27,8 +27,8 @@ QColor GroupColour(GroupIndex g)
 
 } // namespace
 
-RunRecorder::RunRecorder(const RunSpec &spec, const QStringList &commandLine)
-    : spec_(spec)
+RunRecorder::RunRecorder(const RunPlan &plan, const QStringList &commandLine)
+    : plan_(plan)
     , commandLine_(commandLine)
     , started_(QDateTime::currentDateTimeUtc())
 {
@@ -36,7 +36,7 @@ RunRecorder::RunRecorder(const RunSpec &spec, const QStringList &commandLine)
 
 QString RunRecorder::path(const QString &name) const
 {
-    return QDir(spec_.outDir).filePath(name);
+    return QDir(plan_.outDir).filePath(name);
 }
 
 QString RunRecorder::SnapshotName(qint64 generation)
@@ -50,8 +50,8 @@ WriteError RunRecorder::Begin()
     if (!OpenForWriting(*csv_))
         return CannotWrite(csv_->fileName(), csv_->errorString());
     csvPending_ = MeasuresTable::HeaderLine();
-    if (spec_.gif) {
-        if (auto error = gif_.open(path(QLatin1String(GifFile)), spec_.scale))
+    if (plan_.gif) {
+        if (auto error = gif_.open(path(QLatin1String(GifFile)), plan_.scale))
             return error;
     }
     return std::nullopt;
@@ -67,7 +67,7 @@ WriteError RunRecorder::flushCsv()
 
 WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
 {
-    if (spec_.measuredAt(generation)) {
+    if (plan_.measuredAt(generation)) {
         samples_.push_back(TakeSample(city, generation, measurer_));
         csvPending_ += MeasuresTable::Line(samples_.back());
         if (csvPending_.size() >= CsvBlock) {
@@ -75,13 +75,13 @@ WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
                 return error;
         }
     }
-    if (spec_.snapshotAt(generation)) {
+    if (plan_.snapshotAt(generation)) {
         const QString name = SnapshotName(generation);
-        if (auto error = WriteSnapshot(city.map().image(), path(name), spec_.scale))
+        if (auto error = WriteSnapshot(city.map().image(), path(name), plan_.scale))
             return error;
         written_ << name;
     }
-    if (spec_.frameAt(generation)) {
+    if (plan_.frameAt(generation)) {
         if (auto error = gif_.addFrame(city.map().image()))
             return error;
     }
@@ -95,12 +95,12 @@ WriteError RunRecorder::Finish()
     if (!csv_->commit())
         return CannotWrite(csv_->fileName(), csv_->errorString());
     written_.prepend(QLatin1String(MeasuresFile));
-    if (spec_.gif) {
+    if (plan_.gif) {
         if (auto error = gif_.finish())
             return error;
         written_ << QLatin1String(GifFile);
     }
-    if (spec_.chart) {
+    if (plan_.chart) {
         if (auto error = writeChart())
             return error;
         written_ << QLatin1String(ChartPngFile) << QLatin1String(ChartSvgFile);
@@ -111,7 +111,7 @@ WriteError RunRecorder::Finish()
 WriteError RunRecorder::writeChart() const
 {
     ChartData chart;
-    chart.title = QStringLiteral("Velmora, seed %1").arg(spec_.seed);
+    chart.title = QStringLiteral("Velmora, seed %1").arg(plan_.seed);
     chart.panels = {{QStringLiteral("Same-group share of neighbours"), QStringLiteral("Share (0 to 1)"), 0.0, 1.0},
                     {QStringLiteral("City-wide segregation indices"), QStringLiteral("Index (0 to 1)"), 0.0, 1.0}};
     auto series = [&](const QString &name, QColor colour, int panel, auto value) {
@@ -157,13 +157,13 @@ WriteError RunRecorder::writeRunJson() const
         {QStringLiteral("command_line"), arguments},
         {QStringLiteral("started"), started_.toString(Qt::ISODateWithMs)},
         {QStringLiteral("finished"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
-        {QStringLiteral("seed"), double(spec_.seed)},
-        {QStringLiteral("generations_run"), double(spec_.generations)},
+        {QStringLiteral("seed"), double(plan_.seed)},
+        {QStringLiteral("generations_run"), double(plan_.generations)},
         {QStringLiteral("first_date"), samples_.empty() ? QString() : samples_.front().date.toString(Qt::ISODate)},
         {QStringLiteral("last_date"), samples_.empty() ? QString() : samples_.back().date.toString(Qt::ISODate)},
         {QStringLiteral("rows"), double(samples_.size())},
         {QStringLiteral("files"), files},
-        {QStringLiteral("parameters"), spec_.toJson()},
+        {QStringLiteral("parameters"), plan_.toJson()},
     };
     return SaveWhole(path(QLatin1String(RunFile)), QJsonDocument(run).toJson(QJsonDocument::Indented));
 }

@@ -3,7 +3,7 @@
 
 #include "gifwriter.h"
 #include "labrun.h"
-#include "runspec.h"
+#include "runplan.h"
 #include "savefile.h"
 
 #include <QDateTime>
@@ -19,7 +19,7 @@
 class RunRecorder
 {
 public:
-    RunRecorder(const RunSpec &spec, const QStringList &commandLine);
+    RunRecorder(const RunPlan &plan, const QStringList &commandLine);
 
     // Opens the files that grow during the run.
     WriteError Begin();
@@ -43,7 +43,7 @@ private:
     WriteError writeChart() const;
     WriteError writeRunJson() const;
 
-    RunSpec spec_;
+    RunPlan plan_;
     QStringList commandLine_;
     QDateTime started_;
     CityMeasurer measurer_;

@@ -4,7 +4,7 @@
 #include "headlesscity.h"
 #include "labarguments.h"
 #include "runseed.h"
-#include "runspec.h"
+#include "runplan.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

@@ -36,19 +36,19 @@ QString Native(const QString &path)
 
 SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun &run, const std::atomic<bool> *stop)
 {
-    RunSpec spec;
-    spec.seed = run.seed;
-    spec.prefs = run.prefs;
-    spec.generations = definition.generations;
-    spec.every = definition.every;
+    RunPlan plan;
+    plan.seed = run.seed;
+    plan.prefs = run.prefs;
+    plan.generations = definition.generations;
+    plan.every = definition.every;
 
     SweepRunResult result;
     SweepTable::FirstYears firstYears{};
     Sample last;
-    LabRun lab(spec);
+    LabRun lab(plan);
     result.end = lab.Execute(
         [&](qint64 generation, const HeadlessCity &city) {
-            if (!spec.measuredAt(generation))
+            if (!plan.measuredAt(generation))
                 return true;
             Sample sample = TakeSample(city, generation);
             result.measuresRows += SweepTable::MeasuresLine(run.runId, sample);
@@ -57,7 +57,7 @@ SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun
                 if (!firstYears[i] && share && *share >= SweepTable::Thresholds[i].share)
                     firstYears[i] = sample.years;
             }
-            if (generation == spec.generations)
+            if (generation == plan.generations)
                 last = std::move(sample);
             return true;
         },

@@ -3,7 +3,7 @@
 
 #include "groupgrid.h"
 #include "groups.h"
-#include "runspec.h"
+#include "runplan.h"
 
 #include <pybind11/pybind11.h>
 

@@ -11,7 +11,7 @@
 #include <mutex>
 
 // A run that a caller advances a few generations at a time and looks at in between, where
-// LabRun goes through a whole RunSpec in one go. It starts the way LabRun does (the
+// LabRun goes through a whole RunPlan in one go. It starts the way LabRun does (the
 // preferences typed, then the city built from the seed), so a seed gives the Lab's city.
 class SteppedRun
 {

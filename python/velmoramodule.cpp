@@ -11,7 +11,7 @@
 #include "measurecolumns.h"
 #include "measurestable.h"
 #include "runseed.h"
-#include "runspec.h"
+#include "runplan.h"
 #include "sweepdefinition.h"
 
 #include <pybind11/numpy.h>
@@ -159,21 +159,21 @@ py::object SamplesTable(const std::vector<Sample> &samples)
 py::object Simulate(py::handle seed, py::handle prefs, py::handle years, py::handle generations,
                     py::handle every, py::handle set)
 {
-    RunSpec spec;
-    spec.seed = Arguments::Seed(seed);
-    spec.prefs = Arguments::PreferenceTexts(prefs);
-    spec.generations = Arguments::Horizon(years, generations, RunLimits::DefaultYears);
-    spec.every = int(Arguments::WholeNumber(every, "every", 1, RunLimits::MaxGenerations));
-    spec.changes = Arguments::Changes(set, spec.generations);
+    RunPlan plan;
+    plan.seed = Arguments::Seed(seed);
+    plan.prefs = Arguments::PreferenceTexts(prefs);
+    plan.generations = Arguments::Horizon(years, generations, RunLimits::DefaultYears);
+    plan.every = int(Arguments::WholeNumber(every, "every", 1, RunLimits::MaxGenerations));
+    plan.changes = Arguments::Changes(set, plan.generations);
 
     std::vector<Sample> samples;
     Interruption interruption;
     LabRun::End end;
     {
         py::gil_scoped_release release;
-        LabRun run(spec);
+        LabRun run(plan);
         end = run.Execute([&](qint64 g, const HeadlessCity &city) {
-            if (spec.measuredAt(g))
+            if (plan.measuredAt(g))
                 samples.push_back(TakeSample(city, g));
             return g == 0 || g % SteppedRun::CheckEvery != 0 || interruption.keepGoing();
         });

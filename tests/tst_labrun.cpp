@@ -26,31 +26,31 @@ private slots:
     void preferenceProblem_data();
     void preferenceProblem();
     void sampledGenerationsAndPreferencesInForce();
-    void sameSpecSameFilesAndJsonRoundTrip();
+    void samePlanSameFilesAndJsonRoundTrip();
     void removedFolderFailsAndLeavesNoFile();
 
 private:
-    static RunSpec SmallSpec(const QString &outDir)
+    static RunPlan SmallPlan(const QString &outDir)
     {
-        RunSpec spec;
-        spec.seed = 11;
-        spec.prefs = {QStringLiteral("50%"), QStringLiteral(".5"), QStringLiteral("50"),
+        RunPlan plan;
+        plan.seed = 11;
+        plan.prefs = {QStringLiteral("50%"), QStringLiteral(".5"), QStringLiteral("50"),
                       QStringLiteral("25"), QStringLiteral("1")};
-        spec.generations = 30;
-        spec.every = 7;
-        spec.outDir = outDir;
-        return spec;
+        plan.generations = 30;
+        plan.every = 7;
+        plan.outDir = outDir;
+        return plan;
     }
-    static QByteArray Record(const RunSpec &spec)
+    static QByteArray Record(const RunPlan &plan)
     {
-        RunRecorder recorder(spec, {QStringLiteral("velmora-lab")});
+        RunRecorder recorder(plan, {QStringLiteral("velmora-lab")});
         if (recorder.Begin())
             return {};
-        LabRun run(spec);
+        LabRun run(plan);
         const auto end = run.Execute([&](qint64 g, const HeadlessCity &city) { return !recorder.Visit(g, city); });
         if (end != LabRun::End::Finished || recorder.Finish())
             return {};
-        QFile csv(QDir(spec.outDir).filePath(QLatin1String(RunRecorder::MeasuresFile)));
+        QFile csv(QDir(plan.outDir).filePath(QLatin1String(RunRecorder::MeasuresFile)));
         return csv.open(QIODevice::ReadOnly) ? csv.readAll() : QByteArray();
     }
 };
@@ -129,10 +129,10 @@ void TestLabRun::preferenceProblem()
 void TestLabRun::sampledGenerationsAndPreferencesInForce()
 {
     QTemporaryDir dir;
-    RunSpec spec = SmallSpec(dir.path());
-    spec.changes = {{12, {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+    RunPlan plan = SmallPlan(dir.path());
+    plan.changes = {{12, {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
                           QStringLiteral("100%")}}};
-    const QByteArray csv = Record(spec);
+    const QByteArray csv = Record(plan);
     QVERIFY(!csv.isEmpty());
     const QList<QByteArray> lines = csv.trimmed().split('\n');
     QCOMPARE(lines.first(), MeasuresTable::HeaderLine().trimmed());
@@ -150,25 +150,25 @@ void TestLabRun::sampledGenerationsAndPreferencesInForce()
     QCOMPARE(lines.last().split(',')[1], QByteArray("2005-08-29"));   // 240 days on
 }
 
-void TestLabRun::sameSpecSameFilesAndJsonRoundTrip()
+void TestLabRun::samePlanSameFilesAndJsonRoundTrip()
 {
     QTemporaryDir first;
     QTemporaryDir second;
-    RunSpec spec = SmallSpec(first.path());
-    spec.changes = {{3, {"0", "1", "2", "3", "4"}}, {3, {"1", "1", "1", "1", "1"}}, {20, {"9", "9", "9", "9", "9"}}};
-    spec.snapshotEvery = 10;
-    const QByteArray a = Record(spec);
+    RunPlan plan = SmallPlan(first.path());
+    plan.changes = {{3, {"0", "1", "2", "3", "4"}}, {3, {"1", "1", "1", "1", "1"}}, {20, {"9", "9", "9", "9", "9"}}};
+    plan.snapshotEvery = 10;
+    const QByteArray a = Record(plan);
     QVERIFY(!a.isEmpty());
 
     QFile json(QDir(first.path()).filePath(QLatin1String(RunRecorder::RunFile)));
     QVERIFY(json.open(QIODevice::ReadOnly));
     const QJsonObject recorded = QJsonDocument::fromJson(json.readAll()).object();
     QString reason;
-    auto again = RunSpec::fromJson(recorded[QLatin1String("parameters")].toObject(), &reason);
+    auto again = RunPlan::fromJson(recorded[QLatin1String("parameters")].toObject(), &reason);
     QVERIFY2(again, qPrintable(reason));
     QCOMPARE(recorded[QLatin1String("generations_run")].toInt(), 30);
-    again->outDir = spec.outDir;
-    QVERIFY(*again == spec);
+    again->outDir = plan.outDir;
+    QVERIFY(*again == plan);
 
     again->outDir = second.path();
     QCOMPARE(Record(*again), a);
@@ -180,9 +180,9 @@ void TestLabRun::sameSpecSameFilesAndJsonRoundTrip()
 
     // A seed one apart is another city.
     QTemporaryDir third;
-    spec.outDir = third.path();
-    spec.seed += 1;
-    QVERIFY(Record(spec) != a);
+    plan.outDir = third.path();
+    plan.seed += 1;
+    QVERIFY(Record(plan) != a);
 }
 
 void TestLabRun::removedFolderFailsAndLeavesNoFile()
@@ -190,10 +190,10 @@ void TestLabRun::removedFolderFailsAndLeavesNoFile()
     QTemporaryDir parent;
     const QString folder = QDir(parent.path()).filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(folder));
-    RunSpec spec = SmallSpec(folder);
-    RunRecorder recorder(spec, {});
+    RunPlan plan = SmallPlan(folder);
+    RunRecorder recorder(plan, {});
     QVERIFY(!recorder.Begin());
-    LabRun run(spec);
+    LabRun run(plan);
     bool failed = false;
     run.Execute([&](qint64 g, const HeadlessCity &city) {
         if (g == 10)

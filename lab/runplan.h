@@ -18,9 +18,9 @@ struct PreferenceChange
     bool operator==(const PreferenceChange &) const = default;
 };
 
-// Everything that decides what a run computes and writes. The same spec with the same
+// Everything that decides what a run computes and writes. The same plan with the same
 // seed gives the same files, byte for byte (but for run.json's times and command line).
-struct RunSpec
+struct RunPlan
 {
     quint32 seed = 0;
     bool seedPicked = false;   // chosen by the program, not given
@@ -35,7 +35,7 @@ struct RunSpec
     bool chart = false;
     QString outDir;            // empty: a table on standard output instead of files
 
-    bool operator==(const RunSpec &) const = default;
+    bool operator==(const RunPlan &) const = default;
 
     // Whether generation g (0: the city as built) is measured, pictured or animated.
     bool measuredAt(qint64 g) const { return dueAt(g, every); }
@@ -45,7 +45,7 @@ struct RunSpec
     // The parameters as run.json records them, and back. fromJson gives nullopt with the
     // reason when the object is not one this program wrote.
     QJsonObject toJson() const;
-    static std::optional<RunSpec> fromJson(const QJsonObject &object, QString *reason);
+    static std::optional<RunPlan> fromJson(const QJsonObject &object, QString *reason);
 
 private:
     bool dueAt(qint64 g, int step) const { return step > 0 && (g % step == 0 || g == generations); }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "runspec.h"
+#include "runplan.h"
 
 #include "constants.h"
 
@@ -69,7 +69,7 @@ double YearsOfGeneration(qint64 generation)
     return double(generation) * DaysPerGeneration / RunLimits::DaysPerYear;
 }
 
-QJsonObject RunSpec::toJson() const
+QJsonObject RunPlan::toJson() const
 {
     QJsonArray changeList;
     for (const PreferenceChange &change : changes)
@@ -90,36 +90,36 @@ QJsonObject RunSpec::toJson() const
     };
 }
 
-std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *reason)
+std::optional<RunPlan> RunPlan::fromJson(const QJsonObject &object, QString *reason)
 {
     auto fail = [&](const QString &what) {
         *reason = what;
         return std::nullopt;
     };
-    RunSpec spec;
+    RunPlan plan;
     const auto seed = JsonWholeNumber(object[Key::Seed], 0, 0xffffffffLL);
     if (!seed)
         return fail(QStringLiteral("\"seed\" is not a 32-bit unsigned integer"));
-    spec.seed = quint32(*seed);
-    spec.seedPicked = object[Key::SeedPicked].toBool();
+    plan.seed = quint32(*seed);
+    plan.seedPicked = object[Key::SeedPicked].toBool();
     const auto prefs = FivePreferences(object[Key::Prefs]);
     if (!prefs)
         return fail(QStringLiteral("\"prefs\" is not a list of five texts"));
-    spec.prefs = *prefs;
+    plan.prefs = *prefs;
     const auto generations = JsonWholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
     if (!generations)
         return fail(QStringLiteral("\"generations\" is not a whole number from 0 to %1").arg(RunLimits::MaxGenerations));
-    spec.generations = *generations;
+    plan.generations = *generations;
     if (!object[Key::Changes].isArray())
         return fail(QStringLiteral("\"set\" is not a list"));
     for (const QJsonValue &value : object[Key::Changes].toArray()) {
         const QJsonObject change = value.toObject();
-        const auto generation = JsonWholeNumber(change[Key::Generation], 1, spec.generations);
+        const auto generation = JsonWholeNumber(change[Key::Generation], 1, plan.generations);
         const auto texts = FivePreferences(change[Key::Prefs]);
         if (!generation || !texts)
             return fail(QStringLiteral("an entry of \"set\" is not a generation from 1 to %1 with five texts")
-                            .arg(spec.generations));
-        spec.changes.push_back({*generation, *texts});
+                            .arg(plan.generations));
+        plan.changes.push_back({*generation, *texts});
     }
     const auto every = JsonWholeNumber(object[Key::Every], 1, RunLimits::MaxGenerations);
     const auto snapshots = JsonWholeNumber(object[Key::Snapshots], 0, RunLimits::MaxGenerations);
@@ -127,13 +127,13 @@ std::optional<RunSpec> RunSpec::fromJson(const QJsonObject &object, QString *rea
     const auto gifEvery = JsonWholeNumber(object[Key::GifEvery], 0, RunLimits::MaxGenerations);
     if (!every || !snapshots || !scale || !gifEvery || !object[Key::Gif].isBool() || !object[Key::Chart].isBool())
         return fail(QStringLiteral("\"every\", \"snapshots\", \"scale\", \"gif\", \"gif_every\" or \"chart\" is missing or out of range"));
-    spec.every = int(*every);
-    spec.snapshotEvery = int(*snapshots);
-    spec.scale = int(*scale);
-    spec.gif = object[Key::Gif].toBool();
-    spec.gifEvery = int(*gifEvery);
-    if (spec.gif && spec.gifEvery < 1)
+    plan.every = int(*every);
+    plan.snapshotEvery = int(*snapshots);
+    plan.scale = int(*scale);
+    plan.gif = object[Key::Gif].toBool();
+    plan.gifEvery = int(*gifEvery);
+    if (plan.gif && plan.gifEvery < 1)
         return fail(QStringLiteral("\"gif_every\" must be at least 1 when \"gif\" is true"));
-    spec.chart = object[Key::Chart].toBool();
-    return spec;
+    plan.chart = object[Key::Chart].toBool();
+    return plan;
 }
