@@ -132,15 +132,22 @@ quint32 Seed(py::handle value, const char *name)
     return quint32(WholeNumber(value, name, 0, std::numeric_limits<quint32>::max()));
 }
 
-QStringList FiveTexts(py::handle value, const char *name)
+// Exactly one item a group, or a ValueError saying what was expected and what came.
+std::vector<py::object> FiveItems(py::handle value, const QString &expected)
 {
-    const QString expected = QStringLiteral("%1 must be five texts, for %2, such as ['50%'] * 5")
-                                 .arg(QString::fromUtf8(name), GroupOrder);
-    const auto items = FirstItems(value, GroupCount, expected);
+    auto items = FirstItems(value, GroupCount, expected);
     if (items.size() != size_t(GroupCount))
         ValueError(QStringLiteral("%1; got %2").arg(expected, items.size() > size_t(GroupCount)
                                                              ? QStringLiteral("more")
                                                              : QString::number(items.size())));
+    return items;
+}
+
+QStringList FiveTexts(py::handle value, const char *name)
+{
+    const QString expected = QStringLiteral("%1 must be five texts, for %2, such as ['50%'] * 5")
+                                 .arg(QString::fromUtf8(name), GroupOrder);
+    const auto items = FiveItems(value, expected);
     QStringList texts;
     for (size_t i = 0; i < items.size(); ++i)
         texts << Text(items[i], Item(name, qsizetype(i)));
@@ -163,11 +170,7 @@ GroupTable<qint16> Eighths(py::handle value, const char *name)
 {
     const QString expected = QStringLiteral("%1 must be five preferences in eighths, 0 to 8, for %2, such as Run.prefs")
                                  .arg(QString::fromUtf8(name), GroupOrder);
-    const auto items = FirstItems(value, GroupCount, expected);
-    if (items.size() != size_t(GroupCount))
-        ValueError(QStringLiteral("%1; got %2").arg(expected, items.size() > size_t(GroupCount)
-                                                             ? QStringLiteral("more")
-                                                             : QString::number(items.size())));
+    const auto items = FiveItems(value, expected);
     GroupTable<qint16> eighths{};
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
         const py::object &item = items[size_t(g - 1)];
