@@ -81,9 +81,8 @@ public:
         return all;
     }
 
-    // The slots first, first + 1, ... first + 63 whose flag is set, at once; `first` is
-    // 1 plus a multiple of 64.
-    constexpr void insertWord(SlotIndex first, quint64 flags) { words_[word(first)] |= flags; }
+    // Exactly the slots first, first + 1, ... first + 63 whose flag is set, of those 64;
+    // `first` is 1 plus a multiple of 64.
     constexpr void setWord(SlotIndex first, quint64 flags) { words_[word(first)] = flags; }
 
 private:
