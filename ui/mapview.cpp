@@ -2,6 +2,7 @@
 #include "mapview.h"
 
 #include "citymap.h"
+#include "constants.h"
 #include "layout.h"
 
 #include <QPainter>
@@ -23,7 +24,10 @@ void MapView::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    painter.drawImage(contentsRect().topLeft(), map_.image());
+    // The map's own pixels, shown where they lie: 0xffRRGGBB is Qt's RGB32.
+    const QImage picture(reinterpret_cast<const uchar *>(map_.picture()), MapSize, MapSize,
+                         MapSize * int(sizeof(Rgb)), QImage::Format_RGB32);
+    painter.drawImage(contentsRect().topLeft(), picture);
     if (hasFocus()) {
         // The style's own mark of the focus, kept to the border: the drawing area shows
         // the city and nothing else.

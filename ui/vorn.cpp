@@ -65,7 +65,7 @@ Vorn::Vorn(RandomSource::TimeOfDay timeOfDay, QWidget *parent)
     : QWidget(parent)
     , cityMap_(palette().color(QPalette::Window).rgb())
     , random_(std::move(timeOfDay))
-    , general_(*this, random_)
+    , general_(*this, random_, forms_)
     , beep_(&QApplication::beep)
 {
     setObjectName(QStringLiteral("Vorn"));
@@ -131,7 +131,7 @@ void Vorn::createControls()
 
     dayt_ = makeField(QStringLiteral("Dayt"), QStringLiteral("1/1/96"), VornLayout::Dayt, false);
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
-        makeLabel(Indexed("Clab", g), GroupName(g), VornLayout::InRow(VornLayout::GroupName, g),
+        makeLabel(Indexed("Clab", g), QString::fromStdString(GroupName(g)), VornLayout::InRow(VornLayout::GroupName, g),
                   Qt::AlignRight | Qt::AlignTop);
         kount_[g] = makeField(Indexed("Kount", g), QStringLiteral("0"),
                               VornLayout::InRow(VornLayout::Kount, g), false);
@@ -234,16 +234,16 @@ QWidget *Vorn::control(Control which) const
     return nullptr;
 }
 
-QString Vorn::text(Field which, int index) const
+std::string Vorn::text(Field which, int index) const
 {
     const QLineEdit *edit = field(which, index);
-    return edit ? edit->text() : QString();
+    return edit ? edit->text().toStdString() : std::string();
 }
 
-void Vorn::setText(Field which, int index, const QString &text)
+void Vorn::setText(Field which, int index, std::string_view text)
 {
     if (QLineEdit *edit = field(which, index))
-        edit->setText(text);
+        edit->setText(QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
 void Vorn::setControlVisible(Control which, bool visible)

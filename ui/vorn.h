@@ -5,6 +5,7 @@
 #include "citywindow.h"
 #include "general.h"
 #include "groups.h"
+#include "localeforms.h"
 #include "moreinfo.h"
 #include "randomsource.h"
 
@@ -41,8 +42,8 @@ public:
     MoreInfo *moreInfo() const { return moreInfo_; }
 
     // CityWindow
-    QString text(Field field, int index = 0) const override;
-    void setText(Field field, int index, const QString &text) override;
+    std::string text(Field field, int index = 0) const override;
+    void setText(Field field, int index, std::string_view text) override;
     void setControlVisible(Control control, bool visible) override;
     void giveFocus(Control control) override;
     void repaintWindow() override;
@@ -74,6 +75,7 @@ private:
     QWidget *control(Control control) const;
     int prefIndexOf(QObject *object) const;
 
+    LocaleForms forms_;
     CityMap cityMap_;
     RandomSource random_;
     General general_;

@@ -1,0 +1,704 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "citymeasurer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The eight neighbours of a home are its square of radius 1 without the home itself.
+constexpr int NeighbourRadius = 1;
+constexpr int MostNeighbours = 8;
+static_assert(SpatialRadii.front() == NeighbourRadius, "the neighbour counts come from the first squares");
+
+constexpr int LargestRadius = *std::max_element(SpatialRadii.begin(), SpatialRadii.end());
+
+// The grid is copied inside a border of off-grid homes wide enough for the largest square
+// and the last partial tract, so that no inner loop tests for an edge.
+constexpr int Border = std::max(LargestRadius, TractSide - 1);
+static_assert(TractSide - 1 <= LargestRadius, "a tract's rows are summed while the sweep keeps them");
+constexpr std::uint8_t OffGrid = GroupCount + 1;
+
+// The counts of a square or tract, one byte per group (byte 0: empty homes) and one more
+// for all residents, in one word, so that counts of whole squares add and subtract as single
+// numbers. The arithmetic wraps, and a result is exact as long as every true count it stands
+// for fits its byte.
+using Packed = std::uint64_t;
+
+constexpr int FieldBits = 8;
+constexpr Packed FieldMask = 0xff;
+constexpr int ResidentsField = GroupCount + 1;
+constexpr int LargestSquare = (2 * LargestRadius + 1) * (2 * LargestRadius + 1);
+static_assert(LargestSquare <= int(FieldMask) && TractSide * TractSide <= LargestSquare);
+static_assert((ResidentsField + 1) * FieldBits <= 64);
+
+constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
+    std::array<Packed, OffGrid + 1> table{};   // an off-grid home counts nowhere
+    table[NoGroup] = 1;
+    for (int g = 1; g <= GroupCount; ++g)
+        table[g] = (Packed(1) << (FieldBits * g)) + (Packed(1) << (FieldBits * ResidentsField));
+    return table;
+}();
+
+int Field(Packed counts, int field)
+{
+    return int((counts >> (FieldBits * field)) & FieldMask);
+}
+
+int Residents(Packed counts) { return Field(counts, ResidentsField); }
+int Homes(Packed counts) { return Field(counts, NoGroup) + Residents(counts); }
+
+// All ones or nothing: a choice without a branch, where a branch would be mispredicted.
+Packed AllOnesIf(bool condition)
+{
+    return Packed(0) - Packed(condition);
+}
+
+// c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
+// d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
+// look-up serves two groups.
+constexpr size_t PairEntries = (FieldMask + 1) * (LargestSquare + 1);
+
+struct LogTables
+{
+    std::array<double, FieldMask + 1> countLogCount{};
+    std::array<double, FieldMask + 1> log{};
+    std::array<double, FieldMask + 1> inverse{};
+    std::vector<double> pairCountLogCount = std::vector<double>(PairEntries);
+};
+
+const LogTables &Logs()
+{
+    static const LogTables tables = [] {
+        LogTables t;
+        for (size_t c = 1; c <= FieldMask; ++c) {
+            t.log[c] = std::log(double(c));
+            t.countLogCount[c] = double(c) * t.log[c];
+            t.inverse[c] = 1.0 / double(c);
+        }
+        for (size_t i = 0; i < PairEntries; ++i)
+            t.pairCountLogCount[i] = t.countLogCount[i & FieldMask] + t.countLogCount[i >> FieldBits];
+        return t;
+    }();
+    return tables;
+}
+
+// Where in a packed word in memory a group's byte lies, and the two bytes of a group and
+// the next, to be read as one 16-bit number with the lower group's count in its low byte.
+constexpr int ByteOf(int group)
+{
+    return std::endian::native == std::endian::little ? group : int(sizeof(Packed)) - 1 - group;
+}
+constexpr int PairOf(int group)
+{
+    return std::min(ByteOf(group), ByteOf(group + 1));
+}
+
+// Sum over groups of c ln c for the residents counted in `counts`, group by group or two at a
+// time, the counts read straight from memory. Forced inline, as GCC would leave this and
+// LocalEntropy as calls in the innermost loop.
+template <size_t... Pair>
+[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts,
+                                                      std::index_sequence<Pair...>)
+{
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(&counts);
+    auto pair = [&](int group) {
+        std::uint16_t both;
+        std::memcpy(&both, bytes + PairOf(group), sizeof both);
+        return logs.pairCountLogCount[both];
+    };
+    double sum = (pair(2 * int(Pair) + 1) + ...);
+    if constexpr (GroupCount % 2 == 1)
+        sum += logs.countLogCount[bytes[ByteOf(GroupCount)]];
+    return sum;
+}
+
+[[gnu::always_inline]] inline double CountLogCountSum(const LogTables &logs, const Packed &counts)
+{
+    return CountLogCountSum(logs, counts, std::make_index_sequence<GroupCount / 2>());
+}
+
+class BorderedGrid
+{
+public:
+    void Assign(const GroupGrid &grid)
+    {
+        width_ = grid.width();
+        height_ = grid.height();
+        stride_ = size_t(width_) + 2 * Border;
+        cells_.assign(stride_ * (size_t(height_) + 2 * Border), OffGrid);
+        for (int y = 0; y < height_; ++y)
+            std::copy_n(grid.cells() + size_t(y) * size_t(width_), width_, cells_.data() + Offset(y));
+    }
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // Row y, -Border to height() - 1 + Border, pointing at column 0; columns -Border to
+    // width() - 1 + Border may be read.
+    const std::uint8_t *row(int y) const { return cells_.data() + Offset(y); }
+
+private:
+    size_t Offset(int y) const { return size_t(y + Border) * stride_ + Border; }
+
+    int width_ = 0;
+    int height_ = 0;
+    size_t stride_ = 0;
+    std::vector<std::uint8_t> cells_;
+};
+
+// The squares of every radius of SpatialRadii around each home of one row after another,
+// clipped to the grid: each the difference of four sums over rectangles from the top left
+// corner (a summed-area table), of which only the rows the largest square spans are kept.
+// The sums overflow their bytes, but as the arithmetic wraps, a square's counts come out
+// exact.
+class SquareSweep
+{
+public:
+    // Starts above the first row of the grid.
+    void Start(const BorderedGrid &grid)
+    {
+        grid_ = &grid;
+        stride_ = size_t(grid.width()) + 2 * Border + 1;
+        row_ = -1;
+        sums_.assign(RingRows * stride_, 0);
+        for (int y = -LargestRadius - 1; y < LargestRadius; ++y)
+            FillRow(y);
+        for (std::vector<Packed> &squares : squares_)
+            squares.assign(size_t(grid.width()), 0);
+    }
+
+    // Moves on to the next row, the first time to row 0.
+    void Advance()
+    {
+        ++row_;
+        FillRow(row_ + LargestRadius);
+        const int width = grid_->width();   // read once: the stores below might alias it
+        for (size_t i = 0; i < SpatialRadii.size(); ++i) {
+            const int r = SpatialRadii[i];
+            const Packed *bottom = Row(row_ + r);
+            const Packed *top = Row(row_ - r - 1);
+            Packed *squares = squares_[i].data();
+            for (int x = 0; x < width; ++x)
+                squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
+        }
+    }
+
+    // The counts of the squares of radius SpatialRadii[i] around the homes of the row.
+    const Packed *squares(size_t i) const { return squares_[i].data(); }
+
+    // The counts of the rectangle of columns x0 to x1 and rows y0 to y1, clipped to the grid,
+    // for rows no further below the current one than the largest square reaches.
+    Packed RectangleCounts(int x0, int y0, int x1, int y1)
+    {
+        const Packed *bottom = Row(y1);
+        const Packed *top = Row(y0 - 1);
+        return bottom[x1] - top[x1] - bottom[x0 - 1] + top[x0 - 1];
+    }
+
+private:
+    // Enough rows for the largest square and the row above it.
+    static constexpr int RingRows = 16;
+    static_assert(RingRows >= 2 * LargestRadius + 2 && (RingRows & (RingRows - 1)) == 0);
+
+    // The sums over rows up to y and columns up to x, for x from -Border - 1.
+    Packed *Row(int y) { return sums_.data() + size_t((y + RingRows) & (RingRows - 1)) * stride_ + Border + 1; }
+
+    void FillRow(int y)
+    {
+        Packed *sums = Row(y);
+        if (y < -Border) {   // above the border, where nothing counts
+            std::fill_n(sums - Border - 1, stride_, 0);
+            return;
+        }
+        const Packed *above = Row(y - 1);
+        const std::uint8_t *cells = grid_->row(y);
+        const int end = grid_->width() + Border;
+        Packed rowSum = 0;
+        for (int x = -Border; x < end; ++x) {
+            rowSum += OneHot[cells[x]];
+            sums[x] = above[x] + rowSum;
+        }
+    }
+
+    const BorderedGrid *grid_ = nullptr;
+    size_t stride_ = 0;
+    int row_ = -1;
+    std::vector<Packed> sums_;
+    std::array<std::vector<Packed>, SpatialRadii.size()> squares_;
+};
+
+// The entropy of the residents' groups in a square, of n residents: ln n - (sum of c ln c) / n.
+[[gnu::always_inline]] inline double LocalEntropy(const LogTables &logs, const Packed &square, int n)
+{
+    return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
+}
+
+// Everything the measures of neighbours and of local environments sum over the residents,
+// gathered in one pass along each row. Per group, the counts of same-group neighbours and of
+// the dissatisfied add up in the bytes of packed words, a block of homes at a time, without a
+// branch. Each home is taken to have eight neighbours; the homes on the edges of the grid,
+// which have fewer, are tallied again by their number of neighbours to correct the mean share.
+class ResidentSums
+{
+public:
+    explicit ResidentSums(const GroupTable<std::int16_t> &prefEighths)
+    {
+        // A resident is dissatisfied when same < preference, that is when its own byte of the
+        // square (same + 1, itself included) is at most the preference. Group 0 never is.
+        for (int g = 1; g <= GroupCount; ++g) {
+            const int preference = std::clamp<int>(prefEighths[g], 0, MostNeighbours + 1);
+            dissatisfiedUpTo_[g] = Packed(preference) << (FieldBits * g);
+        }
+    }
+
+    void AddRow(const LogTables &logs, const std::uint8_t *cells, const SquareSweep &sweep, int width)
+    {
+        std::array<const Packed *, SpatialRadii.size()> squares{};
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            squares[i] = sweep.squares(i);
+        const Packed *neighbourhoods = squares[0];
+        // The row's sums in locals, which stay in registers where members would not.
+        std::array<double, SpatialRadii.size()> entropy{};
+        std::int64_t around = 0;
+        for (int start = 0; start < width; start += BlockHomes) {
+            const int end = std::min(start + BlockHomes, width);
+            Packed own = 0, dissatisfied = 0;
+            for (int x = start; x < end; ++x) {
+                const int g = cells[x];
+                const Packed mine = neighbourhoods[x] & OwnByte[g];   // of an empty home: byte 0, never read
+                own += mine;
+                dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
+                if (g != NoGroup) {
+                    const int n = Residents(neighbourhoods[x]);
+                    around += n;
+                    entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
+                    for (size_t i = 1; i < SpatialRadii.size(); ++i)
+                        entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
+                }
+            }
+            for (int g = 1; g <= GroupCount; ++g) {
+                groups_[g].sameAndSelf += Field(own, g);
+                groups_[g].dissatisfied += Field(dissatisfied, g);
+            }
+        }
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            localEntropy_[i] += entropy[i];
+        aroundResidents_ += around;
+    }
+
+    // Homes on the edges, with fewer than eight neighbours, once more.
+    void AddEdges(int y, int height, const std::uint8_t *cells, const Packed *neighbourhoods, int width)
+    {
+        const bool wholeRow = y == 0 || y == height - 1;
+        const int step = wholeRow ? 1 : std::max(width - 1, 1);
+        for (int x = 0; x < width; x += step) {
+            const int g = cells[x];
+            if (g != NoGroup)
+                ++edges_[g][Homes(neighbourhoods[x]) - 1][Field(neighbourhoods[x], g) - 1];
+        }
+    }
+
+    // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
+    std::int64_t same(int group, std::int64_t residents) const { return groups_[group].sameAndSelf - residents; }
+    std::int64_t dissatisfied(int group) const { return groups_[group].dissatisfied; }
+
+    // Sum over the residents of a group of same-group neighbours / neighbours.
+    double sameShareSum(int group, std::int64_t residents) const
+    {
+        double sum = double(same(group, residents)) / MostNeighbours;
+        for (int n = 1; n < MostNeighbours; ++n) {
+            std::int64_t edgeSame = 0;
+            for (int k = 0; k <= n; ++k)
+                edgeSame += k * edges_[group][n][k];
+            sum += double(edgeSame) / n - double(edgeSame) / MostNeighbours;
+        }
+        return sum;
+    }
+
+    // Ordered pairs of neighbouring residents.
+    std::int64_t residentPairs(std::int64_t residents) const { return aroundResidents_ - residents; }
+
+    // Sum over the residents of the entropy of the square of radius SpatialRadii[i] around each.
+    double localEntropy(size_t i) const { return localEntropy_[i]; }
+
+private:
+    // A block's sums stay within their bytes: a byte grows by at most 9 a home.
+    static constexpr int BlockHomes = int(FieldMask) / (MostNeighbours + 1);
+
+    static constexpr std::array<Packed, OffGrid + 1> OwnByte = [] {
+        std::array<Packed, OffGrid + 1> table{};
+        for (int g = 0; g <= GroupCount; ++g)
+            table[g] = FieldMask << (FieldBits * g);
+        return table;
+    }();
+
+    struct Group
+    {
+        std::int64_t sameAndSelf = 0;   // same-group neighbours, plus one for each resident
+        std::int64_t dissatisfied = 0;
+    };
+    using EdgeTable = std::array<std::array<std::int64_t, MostNeighbours + 1>, MostNeighbours + 1>;
+
+    std::array<Packed, OffGrid + 1> dissatisfiedUpTo_{};
+    GroupTable<Group> groups_{};
+    GroupTable<EdgeTable> edges_{};   // [group][neighbours][same] of the homes on the edges
+    std::int64_t aroundResidents_ = 0;      // residents in the squares of radius 1 around the residents
+    std::array<double, SpatialRadii.size()> localEntropy_{};
+};
+
+// The counts of the tracts of TractSide x TractSide homes, row by row, partial ones at the
+// right and bottom.
+class Tracts
+{
+public:
+    void Start(const GroupGrid &grid)
+    {
+        across_ = (grid.width() + TractSide - 1) / TractSide;
+        counts_.clear();
+        counts_.reserve(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
+    }
+
+    // Adds the tracts whose top row the sweep has reached, once it has.
+    void Add(SquareSweep &sweep, int y)
+    {
+        if (y % TractSide != 0)
+            return;
+        for (int tx = 0; tx < across_; ++tx) {
+            const int x = tx * TractSide;
+            counts_.push_back(sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1));
+        }
+    }
+
+    const std::vector<Packed> &counts() const { return counts_; }
+
+private:
+    int across_ = 0;
+    std::vector<Packed> counts_;
+};
+
+struct Composition
+{
+    GroupTable<std::int64_t> residents{};
+    std::int64_t total = 0;
+    int groupsPresent = 0;
+    double totalEntropy = 0.0;   // total times the entropy E of the city, T E
+};
+
+Composition CompositionOf(const Tracts &tracts)
+{
+    Composition city;
+    for (const Packed &tract : tracts.counts()) {
+        for (int g = 1; g <= GroupCount; ++g)
+            city.residents[g] += Field(tract, g);
+    }
+    for (int g = 1; g <= GroupCount; ++g) {
+        city.total += city.residents[g];
+        city.groupsPresent += city.residents[g] > 0 ? 1 : 0;
+    }
+    if (city.total > 0) {
+        city.totalEntropy = double(city.total) * std::log(double(city.total));
+        for (int g = 1; g <= GroupCount; ++g) {
+            if (city.residents[g] > 0)
+                city.totalEntropy -= double(city.residents[g]) * std::log(double(city.residents[g]));
+        }
+    }
+    return city;
+}
+
+struct Share
+{
+    std::int64_t part = 0;
+    std::int64_t whole = 0;
+    std::optional<double> value() const
+    {
+        return whole > 0 ? std::optional<double>(double(part) / double(whole)) : std::nullopt;
+    }
+};
+
+void MeasureNeighbours(const ResidentSums &tally, const Composition &city, bool hasNeighbours,
+                       CityMeasures &m)
+{
+    double allShareSum = 0.0;
+    Share allDissatisfied{0, city.total};
+    std::int64_t samePairs = 0;
+    for (int g = 1; g <= GroupCount; ++g) {
+        const std::int64_t residents = city.residents[g];
+        const double shareSum = tally.sameShareSum(g, residents);
+        if (residents > 0 && hasNeighbours)
+            m.sameShare[g] = shareSum / double(residents);
+        m.dissatisfied[g] = Share{tally.dissatisfied(g), residents}.value();
+        allShareSum += shareSum;
+        allDissatisfied.part += tally.dissatisfied(g);
+        samePairs += tally.same(g, residents);
+    }
+    if (city.total > 0 && hasNeighbours)
+        m.sameShareAll = allShareSum / double(city.total);
+    m.dissatisfiedAll = allDissatisfied.value();
+
+    const std::int64_t residentPairs = tally.residentPairs(city.total);
+    m.interfaceDensity = Share{residentPairs - samePairs, residentPairs}.value();
+}
+
+// Dissimilarity and Theil's H over the tracts. D is summed in whole numbers:
+// t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTables &logs, CityMeasures &m)
+{
+    if (city.groupsPresent < 2)
+        return;
+    std::int64_t deviation = 0;
+    double tractEntropy = 0.0;   // sum of t_j E_j
+    for (const Packed &tract : tracts.counts()) {
+        const int t = Residents(tract);
+        tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
+        for (int g = 1; g <= GroupCount; ++g)
+            deviation += std::llabs(city.total * Field(tract, g) - t * city.residents[g]);
+    }
+    std::int64_t interaction = 0;   // T^2 I
+    for (int g = 1; g <= GroupCount; ++g)
+        interaction += city.residents[g] * (city.total - city.residents[g]);
+    m.dissimilarity = double(deviation) / (2.0 * double(interaction));
+    m.theilH = 1.0 - tractEntropy / city.totalEntropy;
+}
+
+struct Clusters
+{
+    GroupTable<int> count{};
+    GroupTable<std::int32_t> largest{};
+};
+
+// 8-connected clusters in one pass: each home takes the provisional label of a neighbour
+// above or to its left that shares its group, or a new one, and labels that meet are united
+// (union-find, the lower label is the root). Of those neighbours only the upper right one
+// can hold a label the chosen one has not met, so a home causes at most one union. The
+// choice goes through tables indexed by which neighbours match, computed for a whole row at
+// once, because branches on random maps would be mispredicted half the time. Empty homes
+// form clusters of their own, which are not counted, rather than a branch.
+class ClusterFinder
+{
+public:
+    Clusters Find(const BorderedGrid &grid)
+    {
+        grid_ = &grid;
+        const size_t width = size_t(grid.width());
+        labelStride_ = width + 2;
+        labelRows_.assign(2 * labelStride_, 0);
+        codes_.resize(width);
+        meetings_.resize(width);
+        runStarts_.resize(width + 1);
+        next_ = 0;
+        // A random city needs about one label for every four homes; growing to that a row at
+        // a time would copy the tables over and over.
+        Reserve(width * size_t(grid.height()) / ExpectedHomesPerLabel);
+        for (int y = 0; y < grid.height(); ++y) {
+            Reserve(size_t(next_) + width);
+            LabelRow(y);
+        }
+        return Count();
+    }
+
+private:
+    // Which earlier neighbours share a home's group, one bit each.
+    enum Match : std::uint8_t { Above = 1, AboveLeft = 2, Left = 4, AboveRight = 8 };
+    static constexpr int MatchCodes = 16;
+
+    // Whether the upper right neighbour brings a label that the one taken may not have met:
+    // the left and both upper corners have already joined the home above.
+    static constexpr std::array<std::uint8_t, MatchCodes> Meets = [] {
+        std::array<std::uint8_t, MatchCodes> table{};
+        for (int code = 0; code < MatchCodes; ++code)
+            table[code] = !(code & Above) && (code & AboveRight) && (code & (AboveLeft | Left)) ? 1 : 0;
+        return table;
+    }();
+
+    static constexpr size_t ExpectedHomesPerLabel = 4;
+
+    // Room for the labels a row may add. The tables are left uninitialised, as each label is
+    // set up when it is handed out; only the labels in use move to larger tables.
+    void Reserve(size_t labels)
+    {
+        if (capacity_ >= labels)
+            return;
+        capacity_ = std::max(labels, 2 * capacity_);
+        auto grow = [this](auto &table) {
+            using Table = std::remove_reference_t<decltype(table)>;
+            // Default-initialised, that is left as it is (make_unique_for_overwrite, which
+            // not every standard library has yet).
+            Table larger(new typename Table::element_type[capacity_]);
+            std::copy_n(table.get(), next_, larger.get());
+            table = std::move(larger);
+        };
+        grow(parent_);
+        grow(size_);
+        grow(group_);
+    }
+
+    std::int32_t Root(std::int32_t label)
+    {
+        while (parent_[label] != label) {
+            parent_[label] = parent_[parent_[label]];
+            label = parent_[label];
+        }
+        return label;
+    }
+
+    void Unite(std::int32_t a, std::int32_t b)
+    {
+        a = Root(a);
+        b = Root(b);
+        parent_[std::max(a, b)] = std::min(a, b);
+    }
+
+    void LabelRow(int y)
+    {
+        const std::uint8_t *above = grid_->row(y - 1);
+        const std::uint8_t *cells = grid_->row(y);
+        const int width = grid_->width();
+        std::uint8_t *codes = codes_.data();   // a local pointer: GCC vectorises this loop then
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t g = cells[x];
+            codes[x] = std::uint8_t((above[x] == g ? Above : 0) | (above[x - 1] == g ? AboveLeft : 0)
+                               | (cells[x - 1] == g ? Left : 0) | (above[x + 1] == g ? AboveRight : 0));
+        }
+
+        // The two rows of labels take turns; both start at column -1.
+        std::int32_t *here = labelRows_.data() + (y % 2) * std::ptrdiff_t(labelStride_) + 1;
+        const std::int32_t *up = labelRows_.data() + ((y + 1) % 2) * std::ptrdiff_t(labelStride_) + 1;
+        const std::ptrdiff_t toUp = up - here;
+        std::array<std::ptrdiff_t, MatchCodes> source{};   // where each code takes its label from
+        for (int code = 1; code < MatchCodes; ++code) {
+            source[code] = code & Above ? toUp
+                : code & AboveLeft      ? toUp - 1
+                : code & Left           ? -1
+                                        : toUp + 1;
+        }
+
+        // In locals: the stores below might alias members, which would then make every
+        // home wait for the one before through memory. For the same reason the sizes are
+        // added up a run of one label at a time, after the row, rather than a home at a time.
+        size_t meetings = 0;
+        size_t runs = 0;
+        std::int32_t previous = -1;
+        const std::int32_t first = next_;
+        std::int32_t next = first;
+        std::uint8_t *group = group_.get();
+        int *runStarts = runStarts_.data();
+        std::pair<std::int32_t, int> *met = meetings_.data();
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t code = codes[x];
+            const bool isNew = code == 0;
+            const std::int32_t found = here[x + source[code]];
+            const std::int32_t label = isNew ? next : found;
+            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
+            meetings += Meets[code];
+            group[next] = cells[x];               // kept only if the label is new
+            next += isNew ? 1 : 0;
+            here[x] = label;
+            runStarts[runs] = x;                  // kept only if a run starts here
+            runs += label != previous ? 1 : 0;
+            previous = label;
+        }
+        next_ = next;
+        std::iota(parent_.get() + first, parent_.get() + next, first);
+        std::fill(size_.get() + first, size_.get() + next, 0);
+        runStarts[runs] = width;
+        for (size_t i = 0; i < runs; ++i)
+            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
+        for (size_t i = 0; i < meetings; ++i)
+            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
+    }
+
+    // A label's parent is always lower, so one upward pass settles every root.
+    Clusters Count()
+    {
+        Clusters clusters;
+        for (std::int32_t label = 0; label < next_; ++label) {
+            if (parent_[label] == label) {
+                ++clusters.count[group_[label]];
+            } else {
+                parent_[label] = parent_[parent_[label]];
+                size_[parent_[label]] += size_[label];
+            }
+        }
+        for (std::int32_t label = 0; label < next_; ++label) {
+            if (parent_[label] == label)
+                clusters.largest[group_[label]] = std::max(clusters.largest[group_[label]], size_[label]);
+        }
+        clusters.count[NoGroup] = 0;   // empty homes are no cluster
+        return clusters;
+    }
+
+    const BorderedGrid *grid_ = nullptr;
+    size_t labelStride_ = 0;
+    std::vector<std::int32_t> labelRows_;
+    std::vector<std::uint8_t> codes_;
+    std::vector<std::pair<std::int32_t, int>> meetings_;   // label and column of each meeting in this row
+    std::vector<int> runStarts_;                        // where runs of one label start in this row
+    std::unique_ptr<std::int32_t[]> parent_;
+    std::unique_ptr<std::int32_t[]> size_;
+    std::unique_ptr<std::uint8_t[]> group_;
+    size_t capacity_ = 0;
+    std::int32_t next_ = 0;
+};
+
+} // namespace
+
+struct CityMeasurer::Workspace
+{
+    BorderedGrid bordered;
+    SquareSweep sweep;
+    Tracts tracts;
+    ClusterFinder clusters;
+};
+
+CityMeasurer::CityMeasurer()
+    : workspace_(std::make_unique<Workspace>())
+{
+}
+
+CityMeasurer::~CityMeasurer() = default;
+
+CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::int16_t> &prefEighths)
+{
+    Workspace &w = *workspace_;
+    const LogTables &logs = Logs();
+    CityMeasures m;
+
+    w.bordered.Assign(grid);
+    w.sweep.Start(w.bordered);
+    w.tracts.Start(grid);
+    ResidentSums tally(prefEighths);
+    for (int y = 0; y < grid.height(); ++y) {
+        w.sweep.Advance();
+        const std::uint8_t *cells = w.bordered.row(y);
+        tally.AddRow(logs, cells, w.sweep, grid.width());
+        tally.AddEdges(y, grid.height(), cells, w.sweep.squares(0), grid.width());
+        w.tracts.Add(w.sweep, y);
+    }
+
+    const Composition city = CompositionOf(w.tracts);
+    MeasureTracts(w.tracts, city, logs, m);
+    const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
+    MeasureNeighbours(tally, city, hasNeighbours, m);
+    if (city.groupsPresent >= 2) {
+        for (size_t i = 0; i < SpatialRadii.size(); ++i)
+            m.spatialH[i] = 1.0 - tally.localEntropy(i) / city.totalEntropy;
+    }
+
+    const Clusters clusters = w.clusters.Find(w.bordered);
+    for (int g = 1; g <= GroupCount; ++g) {
+        m.clusters[g] = clusters.count[g];
+        if (city.residents[g] > 0)
+            m.largestClusterShare[g] = double(clusters.largest[g]) / double(city.residents[g]);
+    }
+    return m;
+}

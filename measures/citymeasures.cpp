@@ -1,9 +1,0 @@
-// SPDX-License-Identifier: GPL-3.0-or-later
-#include "citymeasures.h"
-
-#include "citymeasurer.h"
-
-CityMeasures Measure(const GroupGrid &grid, const GroupTable<qint16> &prefEighths)
-{
-    return CityMeasurer().Measure(grid, prefEighths);
-}
