@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The page's start and its wiring: the core, the window's fields and buttons, the clock, the
+// map, the plots, the link and the files. <html data-state> says "ready" once the first city
+// is on screen, or "failed" with a message when the page cannot run.
+
+import { CensusTable } from './censustable.js';
+import { GenerationClock, Fastest, WindowRate } from './clock.js';
+import { Field, GroupNames, loadCore } from './core.js';
+import { askStartOver, showInformation } from './dialogs.js';
+import { saveMapPng, saveMeasuresCsv } from './files.js';
+import { formatLink, parseLink } from './link.js';
+import { MapView } from './mapview.js';
+import { Plots } from './plots.js';
+
+const $ = (selector) => document.querySelector(selector);
+
+const page = {
+    core: null,
+    city: null,
+    paused: false,
+    samplesShown: 0,
+};
+
+const census = new CensusTable(document, applyPreference);
+const clock = new GenerationClock(advance);
+const plots = new Plots($('#same-plot'), $('#unrest-plot'), $('#summary'));
+const mapView = new MapView($('#map'), showReadouts);
+
+function pickSeed() {
+    return crypto.getRandomValues(new Uint32Array(1))[0];
+}
+
+function say(text) {
+    $('#notice').textContent = text;
+}
+
+function nextFrame() {
+    return new Promise((resolve) => requestAnimationFrame(() => resolve()));
+}
+
+// The clock's work: generations of the current city.
+function advance(generations) {
+    const city = page.city;
+    if (!city)
+        return 0;
+    const done = city.advance(generations);
+    if (city.damaged) {
+        pause();
+        say('The map was found damaged and the generations stopped; Start Over From Scratch builds a new city.');
+    }
+    return done;
+}
+
+// Enter in a preference field or leaving it: the window's reading of the text.
+function applyPreference(group, text) {
+    const city = page.city;
+    if (!city)
+        return text;   // read when the first city is built
+    const before = city.prefEighths(group);
+    const shown = city.typePreference(group, text);
+    if (city.prefEighths(group) !== before)
+        plots.mark(city.years, `${GroupNames[group - 1]} ${shown}`);
+    return shown;
+}
+
+// A new city from the seed and the preference fields' texts, as the window's construction
+// reads them; the window's notice stands in place of the buttons meanwhile.
+async function buildCity(seed) {
+    $('#please-wait').hidden = false;
+    $('#buttons').hidden = true;
+    await nextFrame();
+    const previous = page.city;
+    page.city = page.core.newCity(seed, census.preferenceTexts());
+    previous?.delete();
+    census.showCity(page.city);
+    plots.clear();
+    page.samplesShown = 0;
+    $('#seed').value = String(page.city.seed);
+    $('#link').value = '';
+    $('#please-wait').hidden = true;
+    $('#buttons').hidden = false;
+    $('#pause').focus({ preventScroll: true });
+}
+
+// After every new picture of the map: the date, the generation and the plots' new points.
+function showReadouts(city) {
+    census.showDate(city);
+    $('#generation').value = String(city.generation);
+    for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
+        plots.add(city.sample(page.samplesShown));
+}
+
+function frame() {
+    mapView.drawIfChanged(page.city);
+    plots.refresh();
+    if (page.city && document.documentElement.dataset.state === 'loading')
+        document.documentElement.dataset.state = 'ready';
+    requestAnimationFrame(frame);
+}
+
+function pause() {
+    page.paused = true;
+    clock.pause();
+    $('#step').disabled = false;
+}
+
+function resume() {
+    page.paused = false;
+    $('#step').disabled = true;
+    clock.resume();
+}
+
+// Opens the city an address asks for, or a new one; the address's problems are said.
+async function openLink(fragment) {
+    const link = parseLink(fragment);
+    link.prefTexts?.forEach((text, i) => { $(`#pref-${i + 1}`).value = text; });
+    const seed = link.seed ?? pickSeed();
+    await buildCity(seed);
+    if (link.problems.length > 0)
+        say(`${link.problems.join(' ')} ${link.seed === null ? 'A new seed was picked.' : ''}`.trim());
+    else
+        say('');
+    if (link.paused)
+        pause();
+    else
+        resume();
+}
+
+async function copyLink() {
+    const city = page.city;
+    if (!city)
+        return;
+    const texts = GroupNames.map((_, i) => city.field(Field.Preference, i + 1));
+    const address = `${location.href.split('#')[0]}${formatLink(city.seed, texts, page.paused)}`;
+    const field = $('#link');
+    field.value = address;
+    try {
+        await navigator.clipboard.writeText(address);
+        say('Link copied: it opens this city with these preferences.');
+    } catch {
+        field.select();
+        say('Copy the link from the field beside the button.');
+    }
+}
+
+function wireControls() {
+    $('#pause').addEventListener('click', pause);
+    $('#continue').addEventListener('click', resume);
+    $('#step').addEventListener('click', () => {
+        if (page.paused)
+            advance(1);
+    });
+    $('#start-over').addEventListener('click', async () => {
+        if (await askStartOver($('#start-over-dialog'))) {
+            await buildCity(pickSeed());
+            say('');
+        }
+    });
+    $('#display-more').addEventListener('click', () => showInformation($('#more-info')));
+    for (const radio of document.querySelectorAll('input[name="speed"]')) {
+        radio.addEventListener('change', () => {
+            clock.setRate(radio.value === 'fastest' ? Fastest : Number(radio.value));
+        });
+    }
+    $('#copy-link').addEventListener('click', copyLink);
+    $('#save-png').addEventListener('click', async () => {
+        if (page.city)
+            say(`Saved ${await saveMapPng(page.city) ?? 'nothing: the browser made no picture'}.`);
+    });
+    $('#save-csv').addEventListener('click', () => {
+        if (page.city)
+            say(`Saved ${saveMeasuresCsv(page.city)}.`);
+    });
+    // Pasting another city's address into this tab opens it.
+    window.addEventListener('hashchange', () => openLink(location.hash));
+}
+
+async function start() {
+    clock.setRate(WindowRate);
+    wireControls();
+    try {
+        page.core = await loadCore();
+    } catch (error) {
+        document.documentElement.dataset.state = 'failed';
+        say(`The page could not start (${error.message ?? error}). It must be opened from a web server, `
+            + 'such as the one scripts/run --web starts, in a browser with WebAssembly.');
+        return;
+    }
+    requestAnimationFrame(frame);
+    await openLink(location.hash);
+}
+
+start();
