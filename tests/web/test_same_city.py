@@ -1,0 +1,85 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Same seed, same city, same numbers: the page against velmora-lab."""
+
+import urllib.parse
+
+import pytest
+
+from conftest import png_groups
+
+
+def fragment(seed, prefs, paused=True):
+    texts = ",".join(urllib.parse.quote(text, safe="") for text in prefs)
+    return f"#seed={seed}&prefs={texts}" + ("&paused" if paused else "")
+
+
+# Seed, the five preference texts as typed, and Steps after construction.
+CITIES = {
+    "window start": (7, [".5"] * 5, 4),
+    "seed zero, one group choosy": (0, ["0", "0", "0", "0", "75%"], 3),
+    "largest seed, mixed texts": (4294967295, ["1", "2", ".0625", "93.75", "50%"], 2),
+    "rounded before read": (123456789, ["37.5%", ".25", "60", "0.18749", "8"], 12),
+}
+
+
+@pytest.mark.parametrize("seed, prefs, steps", CITIES.values(), ids=CITIES.keys())
+def test_city_equals_the_labs_home_by_home(page, lab, seed, prefs, steps):
+    page.open(fragment(seed, prefs))
+    assert page.seed() == seed
+    runs = lab("--seed", seed, "--prefs", ",".join(prefs), "--generations", steps, "--snapshots", steps)
+
+    page.wait_drawn(0)
+    assert page.groups() == png_groups(runs / "map-000000.png"), "the city as built differs"
+    page.step(steps)
+    assert page.groups() == png_groups(runs / f"map-{steps:06d}.png"), f"the city after {steps} Steps differs"
+
+
+# Seed, preferences, the generation to run to, and a change typed then: (group, text).
+RUNS = {
+    "window start": (7, [".5"] * 5, 100, None),
+    "a group made choosy midway": (2024, ["50%", "50%", "25%", "50%", "0"], 150, (3, "87.5%")),
+    "preferences removed": (31, [".5"] * 5, 100, (1, "0")),
+}
+
+
+@pytest.mark.parametrize("seed, prefs, first, change", RUNS.values(), ids=RUNS.keys())
+def test_measures_csv_equals_the_labs(page, lab, seed, prefs, first, change):
+    page.open(fragment(seed, prefs))
+    arguments = ["--seed", seed, "--prefs", ",".join(prefs), "--every", 46]
+    stopped = page.run_until(first)
+    if change:
+        group, text = change
+        field = page.element(f"pref-{group}")
+        field.clear()
+        field.send_keys(text + "\n")
+        # The Lab types all five before the next generation; the others read back unchanged.
+        arguments += ["--set", f"{stopped + 1}:{','.join(page.preferences())}"]
+        stopped = page.run_until(stopped + 60)
+
+    saved = page.download("save-csv", ".csv")
+    runs = lab(*arguments, "--generations", stopped)
+    assert saved.read_bytes() == (runs / "measures.csv").read_bytes()
+
+
+def test_both_cores_build_the_same_city(page):
+    """The SIMD core and the plain one, for browsers without SIMD, give the same map and
+    measures."""
+    page.open()
+    result = page.driver.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        import('./core.js').then(async ({ loadCore }) => {
+            const picture = async (simd) => {
+                const city = (await loadCore({ simd })).newCity(99, ['.5', '0', '100%', '25', 'abc']);
+                city.advance(200);
+                const map = Array.from(city.rgba()).join(',');
+                return { simd, map, csv: city.measuresCsv() };
+            };
+            done([await picture(true), await picture(false)]);
+        }).catch((error) => done(String(error)));
+    """)
+    assert isinstance(result, list), result
+    simd, plain = result
+    assert simd["simd"] and not plain["simd"]
+    assert simd["map"] == plain["map"]
+    assert simd["csv"] == plain["csv"]
+    assert simd["csv"].count("\n") == 1 + 6, "a header, samples at 0, 46, 92, 138 and 184, and the end"
