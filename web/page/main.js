@@ -60,6 +60,7 @@ function applyPreference(group, text) {
     const shown = city.typePreference(group, text);
     if (city.prefEighths(group) !== before)
         plots.mark(city.years, `${GroupNames[group - 1]} ${shown}`);
+    showLink();
     return shown;
 }
 
@@ -76,7 +77,7 @@ async function buildCity(seed) {
     plots.clear();
     page.samplesShown = 0;
     $('#seed').value = String(page.city.seed);
-    $('#link').value = '';
+    showLink();
     $('#please-wait').hidden = true;
     $('#buttons').hidden = false;
     $('#pause').focus({ preventScroll: true });
@@ -102,12 +103,14 @@ function pause() {
     page.paused = true;
     clock.pause();
     $('#step').disabled = false;
+    showLink();
 }
 
 function resume() {
     page.paused = false;
     $('#step').disabled = true;
     clock.resume();
+    showLink();
 }
 
 // Opens the city an address asks for, or a new one; the address's problems are said.
@@ -126,20 +129,29 @@ async function openLink(fragment) {
         resume();
 }
 
-async function copyLink() {
+// The address of the current city, its preferences and whether it is paused.
+function currentLink() {
     const city = page.city;
-    if (!city)
-        return;
     const texts = GroupNames.map((_, i) => city.field(Field.Preference, i + 1));
-    const address = `${location.href.split('#')[0]}${formatLink(city.seed, texts, page.paused)}`;
-    const field = $('#link');
-    field.value = address;
+    return `${location.href.split('#')[0]}${formatLink(city.seed, texts, page.paused)}`;
+}
+
+function showLink() {
+    if (page.city)
+        $('#link').value = currentLink();
+}
+
+async function copyLink() {
+    if (!page.city)
+        return;
+    showLink();
+    const address = $('#link').value;
     try {
         await navigator.clipboard.writeText(address);
         say('Link copied: it opens this city with these preferences.');
     } catch {
-        field.select();
-        say('Copy the link from the field beside the button.');
+        $('#link').select();
+        say('Copy the link from the field below the button.');
     }
 }
 
