@@ -20,6 +20,11 @@ BUILD_PACKAGES=(build-essential cmake qt6-base-dev libgl-dev libbenchmark-dev fo
                 # its arrays, pandas for its tables, pytest for its tests, Dask for the sweep example
                 pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-distributed)
 
+# The page: Debian's emscripten builds the core for WebAssembly, Chart.js draws its plots;
+# its checks drive Debian's Chromium headless with Selenium (python3-pil reads saved maps).
+WEB_PACKAGES=(cmake emscripten libjs-chart.js python3)
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium python3-pil python3-pytest)
+
 ensure_packages() {
     local missing=() pkg
     for pkg in "$@"; do
@@ -50,6 +55,20 @@ build_into() {
     say "Building ($dir)"
     cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
         || fail "the build failed (errors above)."
+}
+
+# Configures and builds the page with emscripten into the given directory (the built folder
+# is DIR/page), with any extra CMake arguments.
+build_web_into() {
+    local dir=$1
+    shift
+    say "Configuring the page ($dir)"
+    mkdir -p "$dir"
+    emcmake cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >"$dir/configure.log" 2>&1 \
+        || { cat "$dir/configure.log"; fail "CMake could not configure the page (log above)."; }
+    say "Building the page ($dir)"
+    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGET:+--target "$BUILD_TARGET"} \
+        || fail "the page's build failed (errors above)."
 }
 
 # Starts an X server of our own on a free display; sets DISPLAY and XVFB_PID. It runs in a

@@ -65,7 +65,8 @@ class PageServer:
 def main():
     parser = argparse.ArgumentParser(description="Serve the built Velmora page on 127.0.0.1.")
     parser.add_argument("folder", help="the built page, e.g. build-web/page")
-    parser.add_argument("--port", type=int, default=0, help="the port (default: a free one)")
+    parser.add_argument("--port", type=int, default=0,
+                        help="the port; a free one when it is 0 (the default) or already taken")
     args = parser.parse_args()
     if not (pathlib.Path(args.folder) / "index.html").is_file():
         print(f"serve.py: {args.folder} holds no index.html: build the page first", file=sys.stderr)
@@ -73,8 +74,11 @@ def main():
     try:
         server = PageServer(args.folder, args.port)
     except OSError as error:
-        print(f"serve.py: cannot listen on 127.0.0.1:{args.port}: {error.strerror}", file=sys.stderr)
-        return 1
+        if args.port == 0:
+            print(f"serve.py: cannot listen on 127.0.0.1: {error.strerror}", file=sys.stderr)
+            return 1
+        print(f"serve.py: port {args.port} is taken ({error.strerror}); taking a free one", file=sys.stderr)
+        server = PageServer(args.folder, 0)
     with server:
         print(f"Velmora is at {server.address} (Ctrl+C stops the server)", flush=True)
         try:

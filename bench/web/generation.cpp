@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The generation loop and one measuring of the city, timed the same way natively and in
+// The generation loop, a construction and one measuring of the city, timed the same way natively and in
 // WebAssembly (under Node), so that bench/bench_web.py can set the two side by side. Plain
 // <chrono> rather than Google Benchmark, which does not build for WebAssembly here.
 //
@@ -70,6 +70,11 @@ int main(int argc, char **argv)
         return wanted.empty() || std::find(wanted.begin(), wanted.end(), name) != wanted.end();
     };
 
+    if (runs("construction")) {
+        HeadlessCity city(Seed);
+        std::printf("construction\t%.3f\n", MedianMicroseconds([&] { city.general().BuildCity(); }));
+        std::fflush(stdout);
+    }
     // Every group's preference in eighths: 0 takes the first free home, 8 scans them all.
     const struct { const char *name; const char *text; } preferences[] = {
         {"generation/0", "0"}, {"generation/4", "50%"}, {"generation/8", "100%"}};

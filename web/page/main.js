@@ -12,6 +12,9 @@ import { formatLink, parseLink } from './link.js';
 import { MapView } from './mapview.js';
 import { Plots } from './plots.js';
 
+// The core first: fetching and compiling it is most of the wait for the first city.
+const corePromise = loadCore();
+
 const $ = (selector) => document.querySelector(selector);
 
 const page = {
@@ -19,6 +22,7 @@ const page = {
     city: null,
     paused: false,
     samplesShown: 0,
+    framePending: false,
 };
 
 const census = new CensusTable(document, applyPreference);
@@ -38,6 +42,23 @@ function nextFrame() {
     return new Promise((resolve) => requestAnimationFrame(() => resolve()));
 }
 
+// Asks for one animation frame, if none is asked for yet: the page draws only when
+// something changed, and a paused city costs nothing.
+function scheduleFrame() {
+    if (page.framePending)
+        return;
+    page.framePending = true;
+    requestAnimationFrame(frame);
+}
+
+function frame() {
+    page.framePending = false;
+    mapView.drawIfChanged(page.city);
+    const later = plots.refresh();
+    if (later > 0)
+        setTimeout(scheduleFrame, later);
+}
+
 // The clock's work: generations of the current city.
 function advance(generations) {
     const city = page.city;
@@ -48,6 +69,7 @@ function advance(generations) {
         pause();
         say('The map was found damaged and the generations stopped; Start Over From Scratch builds a new city.');
     }
+    scheduleFrame();
     return done;
 }
 
@@ -58,8 +80,10 @@ function applyPreference(group, text) {
         return text;   // read when the first city is built
     const before = city.prefEighths(group);
     const shown = city.typePreference(group, text);
-    if (city.prefEighths(group) !== before)
+    if (city.prefEighths(group) !== before) {
         plots.mark(city.years, `${GroupNames[group - 1]} ${shown}`);
+        scheduleFrame();
+    }
     showLink();
     return shown;
 }
@@ -67,9 +91,11 @@ function applyPreference(group, text) {
 // A new city from the seed and the preference fields' texts, as the window's construction
 // reads them; the window's notice stands in place of the buttons meanwhile.
 async function buildCity(seed) {
-    $('#please-wait').hidden = false;
-    $('#buttons').hidden = true;
-    await nextFrame();
+    if ($('#please-wait').hidden) {
+        $('#please-wait').hidden = false;
+        $('#buttons').hidden = true;
+        await nextFrame();   // for the notice to show
+    }
     const previous = page.city;
     page.city = page.core.newCity(seed, census.preferenceTexts());
     previous?.delete();
@@ -81,22 +107,32 @@ async function buildCity(seed) {
     $('#please-wait').hidden = true;
     $('#buttons').hidden = false;
     $('#pause').focus({ preventScroll: true });
+    scheduleFrame();
 }
 
 // After every new picture of the map: the date, the generation and the plots' new points.
+// The first picture makes the page ready.
 function showReadouts(city) {
     census.showDate(city);
     $('#generation').value = String(city.generation);
     for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
         plots.add(city.sample(page.samplesShown));
+    if (document.documentElement.dataset.state === 'loading') {
+        document.documentElement.dataset.state = 'ready';
+        loadChartJs();
+    }
 }
 
-function frame() {
-    mapView.drawIfChanged(page.city);
-    plots.refresh();
-    if (page.city && document.documentElement.dataset.state === 'loading')
-        document.documentElement.dataset.state = 'ready';
-    requestAnimationFrame(frame);
+// Chart.js only once the first city is on screen: it is the page's largest script.
+function loadChartJs() {
+    const script = document.createElement('script');
+    script.src = 'chart.min.js';
+    script.onload = () => {
+        plots.attach(window.Chart);
+        scheduleFrame();
+    };
+    script.onerror = () => say('The plots could not be loaded (chart.min.js is missing).');
+    document.head.append(script);
 }
 
 function pause() {
@@ -191,14 +227,13 @@ async function start() {
     clock.setRate(WindowRate);
     wireControls();
     try {
-        page.core = await loadCore();
+        page.core = await corePromise;
     } catch (error) {
         document.documentElement.dataset.state = 'failed';
         say(`The page could not start (${error.message ?? error}). It must be opened from a web server, `
             + 'such as the one scripts/run --web starts, in a browser with WebAssembly.');
         return;
     }
-    requestAnimationFrame(frame);
     await openLink(location.hash);
 }
 

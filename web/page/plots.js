@@ -65,11 +65,19 @@ function options(title, yTitle, extraScales = {}) {
 }
 
 export class Plots {
+    // The points and marks are kept from the start; the charts come when Chart.js has
+    // loaded (attach), which the page puts off until the first city is on screen.
     constructor(sameCanvas, unrestCanvas, summary) {
-        const { Chart } = window;
-        Chart.defaults.font.family = 'system-ui, sans-serif';
+        this.canvases = { same: sameCanvas, unrest: unrestCanvas };
         this.summary = summary;
-        this.same = new Chart(sameCanvas, {
+        this.charts = [];
+        this.clear();
+        this.drawnAt = 0;
+    }
+
+    attach(Chart) {
+        Chart.defaults.font.family = 'system-ui, sans-serif';
+        this.same = new Chart(this.canvases.same, {
             type: 'line',
             data: {
                 datasets: [
@@ -80,7 +88,7 @@ export class Plots {
             options: options('Neighbours of the same group', 'Share of neighbours (%)'),
             plugins: [ChangeMarks],
         });
-        this.unrest = new Chart(unrestCanvas, {
+        this.unrest = new Chart(this.canvases.unrest, {
             type: 'line',
             data: {
                 datasets: [
@@ -98,14 +106,13 @@ export class Plots {
             plugins: [ChangeMarks],
         });
         this.charts = [this.same, this.unrest];
-        this.marks = [];
-        this.stale = false;
-        this.drawnAt = 0;
+        this.stale = true;
     }
 
     // A new city: no points and no marks.
     clear() {
-        this.charts.forEach((chart) => chart.data.datasets.forEach((set) => { set.data = []; }));
+        // Same-group share of each group, then of all residents; dissatisfied; dissimilarity.
+        this.series = { same: Array.from({ length: GroupNames.length + 1 }, () => []), unrest: [[], []] };
         this.marks = [];
         this.latest = null;
         this.stale = true;
@@ -116,11 +123,11 @@ export class Plots {
     add(row) {
         const x = row.years;
         const point = (value, scale = Percent) => ({ x, y: value === null ? null : value * scale });
-        const sets = this.same.data.datasets;
-        GroupNames.forEach((name, i) => sets[i].data.push(point(row[`same_share_${name.toLowerCase()}`])));
-        sets[GroupNames.length].data.push(point(row.same_share_all));
-        this.unrest.data.datasets[0].data.push(point(row.dissatisfied_all));
-        this.unrest.data.datasets[1].data.push(point(row.dissimilarity, 1));
+        const { same, unrest } = this.series;
+        GroupNames.forEach((name, i) => same[i].push(point(row[`same_share_${name.toLowerCase()}`])));
+        same[GroupNames.length].push(point(row.same_share_all));
+        unrest[0].push(point(row.dissatisfied_all));
+        unrest[1].push(point(row.dissimilarity, 1));
         this.latest = row;
         this.stale = true;
     }
@@ -135,17 +142,23 @@ export class Plots {
         this.stale = true;
     }
 
-    // Redraws what changed, at most every RedrawMs.
+    // Redraws what changed, at most every RedrawMs: 0 when nothing is left to draw, else
+    // how many milliseconds until the rest may be drawn.
     refresh(now = performance.now()) {
-        if (!this.stale || now - this.drawnAt < RedrawMs)
-            return;
-        this.charts.forEach((chart) => {
+        if (!this.stale || this.charts.length === 0)
+            return 0;
+        if (now - this.drawnAt < RedrawMs)
+            return RedrawMs - (now - this.drawnAt);
+        const series = [this.series.same, this.series.unrest];
+        this.charts.forEach((chart, c) => {
+            chart.data.datasets.forEach((set, i) => { set.data = series[c][i]; });
             chart.options.plugins.changeMarks.marks = this.marks;
             chart.update('none');
         });
         this.showSummary();
         this.stale = false;
         this.drawnAt = now;
+        return 0;
     }
 
     showSummary() {
@@ -156,10 +169,5 @@ export class Plots {
         const index = row.dissimilarity === null ? 'undefined' : row.dissimilarity.toFixed(3);
         this.summary.textContent = `After ${row.years.toFixed(1)} years: ${percent(row.same_share_all)} of neighbours `
             + `in the same group, ${percent(row.dissatisfied_all)} dissatisfied, dissimilarity ${index}.`;
-    }
-
-    // How many samples the plots hold.
-    get points() {
-        return this.same.data.datasets[0].data.length;
     }
 }
