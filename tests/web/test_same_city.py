@@ -83,3 +83,32 @@ def test_both_cores_build_the_same_city(page):
     assert simd["map"] == plain["map"]
     assert simd["csv"] == plain["csv"]
     assert simd["csv"].count("\n") == 1 + 6, "a header, samples at 0, 46, 92, 138 and 184, and the end"
+
+
+def test_measures_end_with_the_calendar(page):
+    """As no Lab run goes past 31 December 9999, the page takes no measures there: the table
+    stops growing however long the page runs, while the city goes on."""
+    page.open()
+    page.driver.set_script_timeout(600)
+    result = page.driver.execute_async_script("""
+        const done = arguments[arguments.length - 1];
+        import('./core.js').then(async ({ loadCore, Field }) => {
+            const city = (await loadCore()).newCity(5, ['.5', '.5', '.5', '.5', '.5']);
+            const report = () => ({ generation: city.generation, samples: city.sampleCount,
+                                    over: city.samplingOver, date: city.field(Field.Date),
+                                    csv: city.measuresCsv().trimEnd().split('\\n') });
+            city.advance(365014);
+            const atEnd = report();
+            city.advance(100);
+            done([atEnd, report()]);
+        }).catch((error) => done(String(error)));
+    """)
+    assert isinstance(result, list), result
+    at_end, after = result
+    assert at_end["samples"] == 7936 and not at_end["over"]   # 0, 46, ... 365,010
+    assert at_end["date"] == "12/31/9999"
+    # A header, the samples, and the end as the Lab's longest run ends.
+    assert len(at_end["csv"]) == 1 + 7936 + 1 and at_end["csv"][-1].startswith("365014,9999-12-31,")
+    assert after["samples"] == 7936 and after["over"]
+    assert after["generation"] == 365114
+    assert after["csv"] == at_end["csv"][:-1]

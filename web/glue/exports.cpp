@@ -67,6 +67,11 @@ EMSCRIPTEN_KEEPALIVE int velmora_damaged(PageCity *city)
     return city->run.damaged();
 }
 
+EMSCRIPTEN_KEEPALIVE int velmora_sampling_over(PageCity *city)
+{
+    return city->run.samplingOver();
+}
+
 EMSCRIPTEN_KEEPALIVE double velmora_generation(PageCity *city)
 {
     return double(city->run.generation());

@@ -3,6 +3,7 @@
 
 #include "citymeasurer.h"
 #include "citywindow.h"
+#include "runplan.h"
 #include "steppedrun.h"
 
 #include <cstdint>
@@ -33,6 +34,8 @@ public:
     std::uint32_t seed() const { return run_.seed(); }
     std::int64_t generation() const { return run_.generation(); }
     bool damaged() const { return damaged_; }
+    // Past the calendar's end, where sampling stops (the date starts again at 2005).
+    bool samplingOver() const { return run_.generation() > RunLimits::MaxGenerations; }
 
     // The map as 265 x 265 pixels of R, G, B and A bytes, row by row, as ImageData holds them.
     const std::uint8_t *Rgba();

@@ -44,6 +44,7 @@ class Core {
             deleteCity: c('velmora_delete_city', null, ['number']),
             advance: c('velmora_advance', 'number', ['number', 'number']),
             damaged: c('velmora_damaged', 'number', ['number']),
+            samplingOver: c('velmora_sampling_over', 'number', ['number']),
             generation: c('velmora_generation', 'number', ['number']),
             seed: c('velmora_seed', 'number', ['number']),
             years: c('velmora_years', 'number', ['number']),
@@ -99,6 +100,8 @@ class City {
     get generation() { return this.core.c.generation(this.handle); }
     get years() { return this.core.c.years(this.handle); }
     get damaged() { return this.core.c.damaged(this.handle) !== 0; }
+    // Past the calendar's end no more measures are taken, as no Lab run goes further.
+    get samplingOver() { return this.core.c.samplingOver(this.handle) !== 0; }
 
     // How many generations ran.
     advance(generations) {

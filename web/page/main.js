@@ -22,6 +22,7 @@ const page = {
     city: null,
     paused: false,
     samplesShown: 0,
+    saidSamplingOver: false,
     framePending: false,
 };
 
@@ -102,6 +103,7 @@ async function buildCity(seed) {
     census.showCity(page.city);
     plots.clear();
     page.samplesShown = 0;
+    page.saidSamplingOver = false;
     $('#seed').value = String(page.city.seed);
     showLink();
     $('#please-wait').hidden = true;
@@ -117,6 +119,11 @@ function showReadouts(city) {
     $('#generation').value = String(city.generation);
     for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
         plots.add(city.sample(page.samplesShown));
+    if (city.samplingOver && !page.saidSamplingOver) {
+        page.saidSamplingOver = true;
+        say('The calendar has ended (31 December 9999) and the date starts again at 2005; the city goes on, '
+            + 'but no more measures are taken.');
+    }
     if (document.documentElement.dataset.state === 'loading') {
         document.documentElement.dataset.state = 'ready';
         loadChartJs();
