@@ -50,10 +50,6 @@ std::optional<qint64> WholeNumberArgument(const QString &text, qint64 low, qint6
 // The usage error "--option 'value': accepted".
 UsageError BadArgument(const QString &option, const QString &value, const QString &accepted);
 
-// Why a typed preference is not one the Lab takes, or nullopt. It is read as the window
-// reads it, but must begin with a number that is not negative.
-std::optional<QString> PreferenceProblem(const QString &text);
-
 // Why the output folder cannot be used, or nullopt; creates it when it is missing.
 std::optional<QString> FolderProblem(const QString &folder);
 
