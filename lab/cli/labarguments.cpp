@@ -41,6 +41,8 @@ struct Options
     QCommandLineOption gif{QStringLiteral("gif")};
     QCommandLineOption gifEvery{QStringLiteral("gif-every"), QString(), QStringLiteral("K")};
     QCommandLineOption chart{QStringLiteral("chart")};
+    QCommandLineOption bare{QStringLiteral("bare")};
+    QCommandLineOption force{QStringLiteral("force")};
     QCommandLineOption quiet{QStringLiteral("quiet")};
     QCommandLineOption help{QStringLiteral("help")};
 };
@@ -111,6 +113,8 @@ std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, co
         plan.gifEvery = plan.every;
     if (parser.isSet(o.chart))
         plan.chart = true;
+    if (parser.isSet(o.bare))
+        plan.captions = false;
     if (plan.outDir.empty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
         return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
     if (!plan.outDir.empty()) {
@@ -125,7 +129,7 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
     Options o;
     QCommandLineParser parser;
     parser.addOptions({o.seed, o.prefs, o.set, o.years, o.generations, o.every, o.out, o.snapshots,
-                       o.scale, o.gif, o.gifEvery, o.chart, o.quiet, o.help});
+                       o.scale, o.gif, o.gifEvery, o.chart, o.bare, o.force, o.quiet, o.help});
     if (!parser.parse(QStringList{QStringLiteral("velmora-lab run")} + arguments))
         return UsageError{parser.errorText()};
     Invocation run;
@@ -138,6 +142,7 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
                               .arg(parser.positionalArguments().first())};
     run.command = Invocation::Command::Run;
     run.quiet = parser.isSet(o.quiet);
+    run.force = parser.isSet(o.force);
     RunPlan &plan = run.plan;
 
     if (parser.isSet(o.seed)) {
@@ -192,7 +197,7 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
 {
     Options o;
     QCommandLineParser parser;
-    parser.addOptions({o.out, o.quiet, o.help});
+    parser.addOptions({o.out, o.force, o.quiet, o.help});
     if (!parser.parse(QStringList{QStringLiteral("velmora-lab rerun")} + arguments))
         return UsageError{parser.errorText()};
     Invocation rerun;
@@ -204,6 +209,7 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
         return UsageError{QStringLiteral("rerun takes one run.json file (see velmora-lab rerun --help)")};
     rerun.command = Invocation::Command::Rerun;
     rerun.quiet = parser.isSet(o.quiet);
+    rerun.force = parser.isSet(o.force);
     rerun.runFile = parser.positionalArguments().first();
 
     QFile file(rerun.runFile);
@@ -365,6 +371,9 @@ QString RunHelp()
         "  --gif             also an animated map.gif, a frame every --every generations, or\n"
         "  --gif-every K     a frame every K generations\n"
         "  --chart           also chart.png and chart.svg of the measures over the years\n"
+        "  --bare            the snapshots and the animation show the map alone, without the\n"
+        "                    strip under it that gives the date, the preferences and the colours\n"
+        "  --force           replace the run already in the --out folder\n"
         "  --quiet           no progress bar (there is none when standard error is not a terminal)\n"
         "  --help            show this help and exit\n"
         "\n"
@@ -385,7 +394,7 @@ QString RunHelp()
 QString RerunHelp()
 {
     return QStringLiteral(
-        "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--quiet]\n"
+        "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--force] [--quiet]\n"
         "Runs again the run that RUN.JSON records: the same seed, preferences, changes, length\n"
         "and outputs. Its measures.csv is the same, byte for byte. Without --out it prints the\n"
         "final measures as a table (a run with pictures needs --out).\n"

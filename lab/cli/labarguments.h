@@ -22,6 +22,7 @@ struct Invocation
     RunPlan plan;          // for Run and Rerun
     QString runFile;       // for Rerun: the run.json it came from
     bool quiet = false;    // no progress bar
+    bool force = false;    // for Run and Rerun: replace the run already in the output folder
     SweepSettings sweep;   // for Sweep
     MergeSettings merge;   // for Merge
 };

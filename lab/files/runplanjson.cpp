@@ -23,6 +23,7 @@ const QLatin1String Scale("scale");
 const QLatin1String Gif("gif");
 const QLatin1String GifEvery("gif_every");
 const QLatin1String Chart("chart");
+const QLatin1String Captions("captions");
 } // namespace Key
 
 QJsonArray TextArray(const std::vector<std::string> &texts)
@@ -77,6 +78,7 @@ QJsonObject RunPlanToJson(const RunPlan &plan)
         {Key::Gif, plan.gif},
         {Key::GifEvery, plan.gifEvery},
         {Key::Chart, plan.chart},
+        {Key::Captions, plan.captions},
     };
 }
 
@@ -125,5 +127,7 @@ std::optional<RunPlan> RunPlanFromJson(const QJsonObject &object, QString *reaso
     if (plan.gif && plan.gifEvery < 1)
         return fail(QStringLiteral("\"gif_every\" must be at least 1 when \"gif\" is true"));
     plan.chart = object[Key::Chart].toBool();
+    // Records from before captions drew the map alone.
+    plan.captions = object[Key::Captions].toBool(false);
     return plan;
 }
