@@ -13,11 +13,13 @@ def fragment(seed, prefs, paused=True):
     return f"#seed={seed}&prefs={texts}" + ("&paused" if paused else "")
 
 
-# Seed, the five preference texts as typed, and Steps after construction.
+# Seed, the five preference texts as typed into the page, and Steps after construction. The
+# window reads any text; a Lab run takes only plain ones, so it is given the texts the page's
+# fields show once they have read what was typed: the same eighths.
 CITIES = {
     "window start": (7, [".5"] * 5, 4),
     "seed zero, one group choosy": (0, ["0", "0", "0", "0", "75%"], 3),
-    "largest seed, mixed texts": (4294967295, ["1", "2", ".0625", "93.75", "50%"], 2),
+    "largest seed, texts only the window takes": (4294967295, ["1", "2", ".0625", "93.75", "abc"], 2),
     "rounded before read": (123456789, ["37.5%", ".25", "60", "0.18749", "8"], 12),
 }
 
@@ -26,7 +28,8 @@ CITIES = {
 def test_city_equals_the_labs_home_by_home(page, lab, seed, prefs, steps):
     page.open(fragment(seed, prefs))
     assert page.seed() == seed
-    runs = lab("--seed", seed, "--prefs", ",".join(prefs), "--generations", steps, "--snapshots", steps)
+    runs = lab("--seed", seed, "--prefs", ",".join(page.preferences()), "--generations", steps,
+               "--snapshots", steps, "--bare")
 
     page.wait_drawn(0)
     assert page.groups() == png_groups(runs / "map-000000.png"), "the city as built differs"
@@ -45,7 +48,7 @@ RUNS = {
 @pytest.mark.parametrize("seed, prefs, first, change", RUNS.values(), ids=RUNS.keys())
 def test_measures_csv_equals_the_labs(page, lab, seed, prefs, first, change):
     page.open(fragment(seed, prefs))
-    arguments = ["--seed", seed, "--prefs", ",".join(prefs), "--every", 46]
+    arguments = ["--seed", seed, "--prefs", ",".join(page.preferences()), "--every", 46]
     stopped = page.run_until(first)
     if change:
         group, text = change
