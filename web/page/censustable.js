@@ -5,6 +5,17 @@
 
 import { Field, GroupCount } from './core.js';
 
+// The element's text, changed in place when it has one text node.
+export function setText(element, text) {
+    const node = element.firstChild;
+    if (node && node.nodeType === Node.TEXT_NODE && !node.nextSibling) {
+        if (node.data !== text)
+            node.data = text;
+    } else {
+        element.textContent = text;
+    }
+}
+
 export class CensusTable {
     // `apply(group, text)` types the text into the city and returns what the field shows.
     constructor(root, apply) {
@@ -44,10 +55,9 @@ export class CensusTable {
         this.showDate(city);
     }
 
-    // The only field a generation changes.
+    // The only field a generation changes: its text changed in place, which is cheaper to
+    // lay out again than a new text at every frame.
     showDate(city) {
-        const text = city.field(Field.Date);
-        if (this.date.value !== text)
-            this.date.value = text;
+        setText(this.date, city.field(Field.Date));
     }
 }

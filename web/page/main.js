@@ -3,7 +3,7 @@
 // map, the plots, the link and the files. <html data-state> says "ready" once the first city
 // is on screen, or "failed" with a message when the page cannot run.
 
-import { CensusTable } from './censustable.js';
+import { CensusTable, setText } from './censustable.js';
 import { GenerationClock, Fastest, WindowRate } from './clock.js';
 import { Field, GroupNames, loadCore } from './core.js';
 import { askStartOver, showInformation } from './dialogs.js';
@@ -116,7 +116,7 @@ async function buildCity(seed) {
 // The first picture makes the page ready.
 function showReadouts(city) {
     census.showDate(city);
-    $('#generation').value = String(city.generation);
+    setText($('#generation'), String(city.generation));
     for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
         plots.add(city.sample(page.samplesShown));
     if (city.samplingOver && !page.saidSamplingOver) {
