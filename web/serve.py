@@ -28,6 +28,8 @@ TYPES = {
 
 
 class PageHandler(http.server.SimpleHTTPRequestHandler):
+    # Connections kept open: the page is a dozen files, which a browser fetches six at a time.
+    protocol_version = "HTTP/1.1"
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, **TYPES}
 
     def end_headers(self):

@@ -115,13 +115,13 @@ EMSCRIPTEN_KEEPALIVE const std::uint8_t *velmora_rgba(PageCity *city)
 
 EMSCRIPTEN_KEEPALIVE int velmora_sample_count(PageCity *city)
 {
-    return int(city->run.sampleLines().size());
+    return int(city->run.SampleLines().size());
 }
 
 // A row of measures.csv, with its newline; empty for an index out of range.
 EMSCRIPTEN_KEEPALIVE const char *velmora_sample_line(PageCity *city, int index)
 {
-    const auto &lines = city->run.sampleLines();
+    const auto &lines = city->run.SampleLines();
     if (index < 0 || std::size_t(index) >= lines.size())
         return Reply(city, {});
     return lines[std::size_t(index)].c_str();

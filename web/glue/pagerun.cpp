@@ -14,8 +14,20 @@ PageRun::PageRun(std::uint32_t seed, const std::vector<std::string> &prefTexts, 
     , governing_(run_.prefEighths())
     , rgba_(std::size_t(CellCount) * 4)
 {
-    lines_.push_back(LineAt(0, governing_));
-    lastSampled_ = 0;
+}
+
+void PageRun::MeasureBuiltCity()
+{
+    if (lastSampled_ < 0) {
+        lines_.push_back(LineAt(0, governing_));
+        lastSampled_ = 0;
+    }
+}
+
+const std::vector<std::string> &PageRun::SampleLines()
+{
+    MeasureBuiltCity();
+    return lines_;
 }
 
 bool PageRun::Sampled(std::int64_t generation, int every)
@@ -36,6 +48,7 @@ std::string PageRun::LineAt(std::int64_t generation, const GroupTable<std::int16
 
 std::int64_t PageRun::Advance(std::int64_t generations)
 {
+    MeasureBuiltCity();
     std::int64_t done = 0;
     while (done < generations && !damaged_) {
         // Up to the next sampled generation at most, so that each is measured as it passes.
@@ -55,6 +68,7 @@ std::int64_t PageRun::Advance(std::int64_t generations)
 
 std::string PageRun::TypePreference(int group, std::string_view text)
 {
+    MeasureBuiltCity();
     run_.TypePreference(group, std::string(text));
     return FieldText(CityWindow::Field::Pref, group);
 }
@@ -79,6 +93,7 @@ const std::uint8_t *PageRun::Rgba()
 
 std::string PageRun::MeasuresCsv()
 {
+    MeasureBuiltCity();
     std::string csv = MeasuresTable::HeaderLine();
     for (const std::string &line : lines_)
         csv += line;

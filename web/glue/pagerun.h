@@ -41,7 +41,7 @@ public:
     const std::uint8_t *Rgba();
 
     // The rows of measures.csv taken so far, without the header; each ends in a newline.
-    const std::vector<std::string> &sampleLines() const { return lines_; }
+    const std::vector<std::string> &SampleLines();
     // measures.csv as the Lab writes it for a run that ends at the current generation.
     std::string MeasuresCsv();
 
@@ -50,6 +50,9 @@ public:
     static bool Sampled(std::int64_t generation, int every);
 
 private:
+    // The city as built is measured when first needed (before its first generation, a typed
+    // preference or a look at the measures), so that the page can show it sooner.
+    void MeasureBuiltCity();
     std::string LineAt(std::int64_t generation, const GroupTable<std::int16_t> &prefs);
 
     SteppedRun run_;

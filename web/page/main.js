@@ -55,6 +55,7 @@ function scheduleFrame() {
 function frame() {
     page.framePending = false;
     mapView.drawIfChanged(page.city);
+    collectSamples();
     const later = plots.refresh();
     if (later > 0)
         setTimeout(scheduleFrame, later);
@@ -112,13 +113,21 @@ async function buildCity(seed) {
     scheduleFrame();
 }
 
-// After every new picture of the map: the date, the generation and the plots' new points.
-// The first picture makes the page ready.
+// The measures the city took since the last frame, for the plots. Only once they can be
+// drawn: the first city is on screen before it is measured.
+function collectSamples() {
+    const city = page.city;
+    if (!city || !plots.attached)
+        return;
+    for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
+        plots.add(city.sample(page.samplesShown));
+}
+
+// After every new picture of the map: the date and the generation. The first picture makes
+// the page ready.
 function showReadouts(city) {
     census.showDate(city);
     setText($('#generation'), String(city.generation));
-    for (const count = city.sampleCount; page.samplesShown < count; ++page.samplesShown)
-        plots.add(city.sample(page.samplesShown));
     if (city.samplingOver && !page.saidSamplingOver) {
         page.saidSamplingOver = true;
         say('The calendar has ended (31 December 9999) and the date starts again at 2005; the city goes on, '

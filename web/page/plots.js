@@ -109,6 +109,10 @@ export class Plots {
         this.stale = true;
     }
 
+    get attached() {
+        return this.charts.length > 0;
+    }
+
     // A new city: no points and no marks.
     clear() {
         // Same-group share of each group, then of all residents; dissatisfied; dissimilarity.
