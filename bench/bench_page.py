@@ -14,9 +14,9 @@ it) on 127.0.0.1 and opens it in Debian's Chromium, headless, through Selenium:
   benchmark code of its own.
 - Running: S seconds at 100 generations a second (the window's speed) with the plots
   updating, and S seconds paused for comparison: the CPU time of the page's main thread
-  (the DevTools Performance domain's TaskDuration) and of all of Chromium's processes
-  (from /proc), each as a share of one core; then S seconds as fast as possible, in
-  generations a second.
+  (the DevTools Performance domain's TaskDuration), of its renderer process and of all of
+  Chromium's processes (both from /proc), each as a share of one core; then S seconds as
+  fast as possible, in generations a second.
 """
 
 import argparse
@@ -76,6 +76,19 @@ def descendants(root):
     return found
 
 
+def renderers(pids):
+    """The renderer processes among `pids`; the page's is the busiest."""
+    found = set()
+    for pid in pids:
+        try:
+            command = pathlib.Path(f"/proc/{pid}/cmdline").read_bytes()
+        except OSError:
+            continue
+        if b"--type=renderer" in command and b"--top-chrome-webui" not in command:
+            found.add(pid)
+    return found
+
+
 def cpu_seconds(pids):
     total = 0
     for pid in pids:
@@ -112,13 +125,16 @@ def first_city(driver, address, loads):
 
 
 def cost(driver, seconds):
-    """CPU of the main thread and of all Chromium processes over `seconds`, per second."""
+    """CPU time over `seconds` of the page's main thread, of its renderer process (all its
+    threads: main, compositor, raster) and of all of Chromium's processes, each per second."""
     pids = descendants(driver.service.process.pid)
+    pages = {pid: cpu_seconds([pid]) for pid in renderers(pids)}
     task0, cpu0, wall0 = task_seconds(driver), cpu_seconds(pids), time.monotonic()
     time.sleep(seconds)
     task1, cpu1, wall1 = task_seconds(driver), cpu_seconds(pids), time.monotonic()
     wall = wall1 - wall0
-    return (task1 - task0) / wall, (cpu1 - cpu0) / wall
+    renderer = max((cpu_seconds([pid]) - before for pid, before in pages.items()), default=0.0)
+    return (task1 - task0) / wall, renderer / wall, (cpu1 - cpu0) / wall
 
 
 def drawn_generation(driver):
@@ -148,15 +164,16 @@ def main():
             wait_ready(driver)
             time.sleep(2)   # past the start, into the steady state being measured
             start = drawn_generation(driver)
-            main_thread, processes = cost(driver, args.seconds)
+            main_thread, renderer, processes = cost(driver, args.seconds)
             rate = (drawn_generation(driver) - start) / args.seconds
-            print(f"Running at the window's speed ({rate:.0f} generations a second drawn), plots updating: "
-                  f"main thread {main_thread:.1%} of a core, all Chromium processes {processes:.1%} "
-                  f"(target {CPU_TARGET:.0%})")
+            print(f"Running at the window's speed ({rate:.0f} generations a second drawn), plots updating, "
+                  f"in shares of one core (target {CPU_TARGET:.0%}): the page's main thread {main_thread:.1%}, "
+                  f"its renderer process {renderer:.1%}, all Chromium processes {processes:.1%}")
 
             driver.find_element(By.ID, "pause").click()
-            main_thread, processes = cost(driver, args.seconds)
-            print(f"Paused: main thread {main_thread:.1%} of a core, all Chromium processes {processes:.1%}")
+            main_thread, renderer, processes = cost(driver, args.seconds)
+            print(f"Paused: the page's main thread {main_thread:.1%}, its renderer process {renderer:.1%}, "
+                  f"all Chromium processes {processes:.1%}")
 
             driver.find_element(By.CSS_SELECTOR, "input[name=speed][value=fastest]").click()
             driver.find_element(By.ID, "continue").click()

@@ -17,6 +17,8 @@ const corePromise = loadCore();
 
 const $ = (selector) => document.querySelector(selector);
 
+const ReadoutMs = 100;
+
 const page = {
     core: null,
     city: null,
@@ -24,12 +26,15 @@ const page = {
     samplesShown: 0,
     saidSamplingOver: false,
     framePending: false,
+    readoutsStale: false,
+    readoutsShownAt: -Infinity,
+    readoutTimer: null,
 };
 
 const census = new CensusTable(document, applyPreference);
 const clock = new GenerationClock(advance);
 const plots = new Plots($('#same-plot'), $('#unrest-plot'), $('#summary'));
-const mapView = new MapView($('#map'), showReadouts);
+const mapView = new MapView($('#map'), onDrawn);
 
 function pickSeed() {
     return crypto.getRandomValues(new Uint32Array(1))[0];
@@ -52,9 +57,10 @@ function scheduleFrame() {
     requestAnimationFrame(frame);
 }
 
-function frame() {
+function frame(now) {
     page.framePending = false;
     mapView.drawIfChanged(page.city);
+    showReadouts(now);
     collectSamples();
     const later = plots.refresh();
     if (later > 0)
@@ -113,6 +119,28 @@ async function buildCity(seed) {
     scheduleFrame();
 }
 
+// The date and the generation of the map on show. While it runs they change at most ten
+// times a second, which reads as well as sixty and costs a fraction to lay out and paint;
+// paused, at once.
+function showReadouts(now) {
+    const city = page.city;
+    if (!city || !page.readoutsStale)
+        return;
+    const wait = page.paused ? 0 : ReadoutMs - (now - page.readoutsShownAt);
+    if (wait > 0) {
+        // A frame then, should no generation ask for one before: the last of a run shows too.
+        page.readoutTimer ??= setTimeout(() => {
+            page.readoutTimer = null;
+            scheduleFrame();
+        }, wait);
+        return;
+    }
+    census.showDate(city);
+    setText($('#generation'), String(city.generation));
+    page.readoutsStale = false;
+    page.readoutsShownAt = now;
+}
+
 // The measures the city took since the last frame, for the plots. Only once they can be
 // drawn: the first city is on screen before it is measured.
 function collectSamples() {
@@ -123,11 +151,9 @@ function collectSamples() {
         plots.add(city.sample(page.samplesShown));
 }
 
-// After every new picture of the map: the date and the generation. The first picture makes
-// the page ready.
-function showReadouts(city) {
-    census.showDate(city);
-    setText($('#generation'), String(city.generation));
+// After every new picture of the map. The first makes the page ready.
+function onDrawn(city) {
+    page.readoutsStale = true;
     if (city.samplingOver && !page.saidSamplingOver) {
         page.saidSamplingOver = true;
         say('The calendar has ended (31 December 9999) and the date starts again at 2005; the city goes on, '
@@ -154,6 +180,7 @@ function loadChartJs() {
 function pause() {
     page.paused = true;
     clock.pause();
+    scheduleFrame();   // the readouts of the last generation
     $('#step').disabled = false;
     showLink();
 }
