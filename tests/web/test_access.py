@@ -119,9 +119,16 @@ def test_projector_shows_map_fields_and_plots_side_by_side(page, out_dir):
     assert map_box["bottom"] <= height and buttons["bottom"] <= height
     assert map_box["right"] <= table["left"] and table["right"] <= plots["left"]
     assert page.js("return document.documentElement.scrollWidth") <= width
-    # Ten years at the window's speed, for a picture with something on the plots.
+    # Ten years at the window's speed, the Reds made choosier halfway, for a picture with
+    # something on the plots.
+    page.wait_for(lambda: page.drawn_generation() >= 230, "five years", seconds=60)
+    field = page.element("pref-2")
+    field.send_keys(Keys.CONTROL, "a")
+    field.send_keys("75%", Keys.ENTER)
     page.wait_for(lambda: page.drawn_generation() >= 460, "ten years", seconds=60)
     page.click("pause")
+    page.wait_for(lambda: page.js("return window.Chart?.getChart('same-plot') !== undefined"), "the plots")
+    page.frames(20)   # past the plots' next redraw
     page.driver.save_screenshot(str(out_dir / "velmora-page.png"))
 
 

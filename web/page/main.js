@@ -17,6 +17,7 @@ const corePromise = loadCore();
 
 const $ = (selector) => document.querySelector(selector);
 
+// While the city runs, the date and the generation change at most this often.
 const ReadoutMs = 100;
 
 const page = {
@@ -28,7 +29,7 @@ const page = {
     framePending: false,
     readoutsStale: false,
     readoutsShownAt: -Infinity,
-    readoutTimer: null,
+    laterTimer: null,
 };
 
 const census = new CensusTable(document, applyPreference);
@@ -64,7 +65,18 @@ function frame(now) {
     collectSamples();
     const later = plots.refresh();
     if (later > 0)
-        setTimeout(scheduleFrame, later);
+        frameAfter(later);
+}
+
+// A frame after `ms`, for something put off, should nothing ask for one before: one timer
+// at a time, however many frames put something off.
+function frameAfter(ms) {
+    if (page.laterTimer !== null)
+        return;
+    page.laterTimer = setTimeout(() => {
+        page.laterTimer = null;
+        scheduleFrame();
+    }, ms);
 }
 
 // The clock's work: generations of the current city.
@@ -128,11 +140,7 @@ function showReadouts(now) {
         return;
     const wait = page.paused ? 0 : ReadoutMs - (now - page.readoutsShownAt);
     if (wait > 0) {
-        // A frame then, should no generation ask for one before: the last of a run shows too.
-        page.readoutTimer ??= setTimeout(() => {
-            page.readoutTimer = null;
-            scheduleFrame();
-        }, wait);
+        frameAfter(wait);   // so that the last generation of a run shows too
         return;
     }
     census.showDate(city);
