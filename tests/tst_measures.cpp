@@ -124,7 +124,8 @@ Values Reference(const GroupGrid &grid, const GroupTable<qint16> &pref)
     const double E = Entropy(city);
     double I = 0;
     for (double n : city) I += total > 0 ? n / total * (1 - n / total) : 0;
-    double dSum = 0, hSum = 0;
+    double dSum = 0, hSum = 0, pSum = 0;
+    std::vector<double> isolation(GroupCount);
     for (int ty = 0; ty < h; ty += TractSide) for (int tx = 0; tx < w; tx += TractSide) {
         std::vector<double> c(GroupCount);
         for (int y = ty; y < std::min(h, ty + TractSide); ++y) for (int x = tx; x < std::min(w, tx + TractSide); ++x)
@@ -132,11 +133,19 @@ Values Reference(const GroupGrid &grid, const GroupTable<qint16> &pref)
         double t = 0;
         for (double n : c) t += n;
         if (t == 0) continue;
-        for (int m = 0; m < GroupCount; ++m) dSum += t * std::abs(c[m] / t - city[m] / total);
+        for (int m = 0; m < GroupCount; ++m) {
+            const double pi = city[m] / total, piTract = c[m] / t;
+            dSum += t * std::abs(piTract - pi);
+            if (city[m] > 0) isolation[m] += c[m] / city[m] * piTract;
+            if (pi < 1) pSum += t / total * (piTract - pi) * (piTract - pi) / (1 - pi);
+        }
         hSum += t * (E - Entropy(c));
     }
     v["dissimilarity"] = I > 0 ? std::optional(dSum / (2 * total * I)) : std::nullopt;
     v["theil_h"] = E > 0 ? std::optional(hSum / (total * E)) : std::nullopt;
+    for (int m = 0; m < GroupCount; ++m)
+        v["isolation_" + QString::fromStdString(GroupKey(m + 1))] = city[m] > 0 ? std::optional(isolation[m]) : std::nullopt;
+    v["exposure_p"] = I > 0 ? std::optional(pSum) : std::nullopt;
 
     for (int r : SpatialRadii) {
         double local = 0;
@@ -177,7 +186,8 @@ void TestMeasures::knownMaps_data()
         {"dissatisfied_blue", 4.0 / 9}, {"dissatisfied_red", Undefined}, {"interface_density", 0.0},
         {"clusters_blue", 1}, {"clusters_red", 0}, {"largest_cluster_share_blue", 1.0},
         {"largest_cluster_share_red", Undefined}, {"dissimilarity", Undefined}, {"theil_h", Undefined},
-        {"spatial_h_r1", Undefined}, {"spatial_h_r4", Undefined}};
+        {"spatial_h_r1", Undefined}, {"spatial_h_r4", Undefined}, {"isolation_blue", 1.0},
+        {"isolation_red", Undefined}, {"exposure_p", Undefined}};
     QTest::newRow("edges and corners fall short of 6") << "111/111/111" << 6 << QVariantMap{
         {"dissatisfied_blue", 8.0 / 9}, {"dissatisfied_all", 8.0 / 9}};
     QTest::newRow("edges and corners meet 3") << "111/111/111" << 3 << QVariantMap{{"dissatisfied_all", 0.0}};
@@ -189,32 +199,41 @@ void TestMeasures::knownMaps_data()
         {"same_share_blue", 23.0 / 24}, {"same_share_red", 0.0}, {"same_share_all", 23.0 / 25},
         {"dissatisfied_all", 0.0}, {"interface_density", 8.0 / 72}, {"clusters_blue", 1}, {"clusters_red", 1},
         {"dissimilarity", 0.0}, {"theil_h", 0.0}, {"spatial_h_r4", 0.0},
-        {"spatial_h_r1", 1 - 9 * Entropy({1, 8}) / (25 * Entropy({1, 24}))}};
+        {"spatial_h_r1", 1 - 9 * Entropy({1, 8}) / (25 * Entropy({1, 24}))},
+        {"isolation_blue", 24.0 / 25}, {"isolation_red", 1.0 / 25}, {"exposure_p", 0.0}};
     QTest::newRow("checkerboard") << "121212/212121/121212/212121/121212/212121" << 0 << QVariantMap{
         {"same_share_blue", (8 * 0.5 + 8 * 0.4 + 2.0 / 3) / 18}, {"same_share_red", (8 * 0.5 + 8 * 0.4 + 2.0 / 3) / 18},
         {"interface_density", 60.0 / 110}, {"clusters_blue", 1}, {"clusters_red", 1}, {"dissimilarity", 4.0 / 36},
         {"theil_h", (25 * (ln2 - Entropy({13, 12})) + 10 * (ln2 - Entropy({2, 3})) + ln2) / (36 * ln2)},
-        {"spatial_h_r1", 1 - (16 * Entropy({5, 4}) + 20 * ln2) / (36 * ln2)}};
+        {"spatial_h_r1", 1 - (16 * Entropy({5, 4}) + 20 * ln2) / (36 * ln2)},
+        // Tracts of 13 and 12, 2 and 3, 2 and 3, and 1 and 0 residents.
+        {"isolation_blue", (13.0 * 13 / 25 + 4.0 / 5 + 4.0 / 5 + 1) / 18},
+        {"isolation_red", (12.0 * 12 / 25 + 9.0 / 5 + 9.0 / 5) / 18},
+        {"exposure_p", 2 * (25 * 0.02 * 0.02 + 5 * 0.01 + 5 * 0.01 + 0.25) / (36 * 0.5)}};
     const QString halves = QStringLiteral("1111111111/").repeated(5) + QStringLiteral("2222222222/").repeated(4) + "2222222222";
     QTest::newRow("two halves") << halves << 0 << QVariantMap{
         {"same_share_blue", (40 + 8 * 5.0 / 8 + 2 * 3.0 / 5) / 50}, {"interface_density", 28.0 / 342},
         {"clusters_blue", 1}, {"clusters_red", 1}, {"dissimilarity", 1.0}, {"theil_h", 1.0},
-        {"spatial_h_r1", 1 - 20 * Entropy({6, 3}) / (100 * ln2)}};
+        {"spatial_h_r1", 1 - 20 * Entropy({6, 3}) / (100 * ln2)}, {"isolation_blue", 1.0}, {"isolation_red", 1.0},
+        {"exposure_p", 1.0}};
     QTest::newRow("stripes") << "1212/1212/1212" << 0 << QVariantMap{
         {"same_share_blue", (2.0 / 3 + 0.4 + 0.4 + 0.25) / 6}, {"same_share_red", (2.0 / 3 + 0.4 + 0.4 + 0.25) / 6},
         {"interface_density", 21.0 / 29}, {"clusters_blue", 2}, {"largest_cluster_share_red", 0.5}};
     QTest::newRow("isolated residents and a missing group") << "101/000/101" << 4 << QVariantMap{
         {"same_share_blue", 0.0}, {"dissatisfied_blue", 1.0}, {"clusters_blue", 4},
         {"largest_cluster_share_blue", 0.25}, {"same_share_red", Undefined}, {"clusters_red", 0},
-        {"interface_density", Undefined}, {"dissimilarity", Undefined}, {"spatial_h_r2", Undefined}};
+        {"interface_density", Undefined}, {"dissimilarity", Undefined}, {"spatial_h_r2", Undefined},
+        {"isolation_blue", 1.0}, {"isolation_green", Undefined}, {"exposure_p", Undefined}};
     QTest::newRow("no residents") << "000/000" << 4 << QVariantMap{
         {"same_share_all", Undefined}, {"dissatisfied_all", Undefined}, {"clusters_blue", 0},
-        {"largest_cluster_share_blue", Undefined}, {"interface_density", Undefined}, {"theil_h", Undefined}};
+        {"largest_cluster_share_blue", Undefined}, {"interface_density", Undefined}, {"theil_h", Undefined},
+        {"isolation_yellow", Undefined}, {"exposure_p", Undefined}};
     QTest::newRow("single home") << "3" << 1 << QVariantMap{
         {"same_share_green", Undefined}, {"dissatisfied_green", 1.0}, {"clusters_green", 1},
         {"largest_cluster_share_green", 1.0}, {"interface_density", Undefined}};
     QTest::newRow("one column") << "5/5/4/4" << 0 << QVariantMap{
-        {"same_share_yellow", 0.75}, {"same_share_all", 0.75}, {"interface_density", 1.0 / 3}, {"dissimilarity", 0.0}};
+        {"same_share_yellow", 0.75}, {"same_share_all", 0.75}, {"interface_density", 1.0 / 3}, {"dissimilarity", 0.0},
+        {"isolation_yellow", 0.5}, {"isolation_gray", 0.5}, {"exposure_p", 0.0}};
 }
 
 void TestMeasures::knownMaps()

@@ -470,6 +470,44 @@ void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTable
     m.theilH = 1.0 - tractEntropy / city.totalEntropy;
 }
 
+// Isolation xPx = sum_j x_jm^2 / t_j / N_m and normalized exposure P = sum_m sum_j t_j (pi_jm -
+// pi_m)^2 / (T (1 - pi_m)) over the tracts. The sums are gathered by the tract's number of
+// residents, so that each takes one division per size rather than one per tract; P is summed
+// as (T x_jm - t_j N_m)^2 / t_j, whole numbers of which none cancels another, rather than as
+// the difference of isolation and share, which loses digits when both are close.
+void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures &m)
+{
+    constexpr int MostInTract = TractSide * TractSide;
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> squares{};   // [t][m]: sum of x_jm^2
+    std::array<GroupTable<double>, MostInTract + 1> deviations{};      // [t][m]: sum of (T x_jm - t N_m)^2
+    for (const Packed &tract : tracts.counts()) {
+        const int t = Residents(tract);
+        for (int g = 1; g <= GroupCount; ++g) {
+            const std::int64_t x = Field(tract, g);
+            const double d = double(city.total * x - t * city.residents[g]);
+            squares[t][g] += x * x;
+            deviations[t][g] += d * d;
+        }
+    }
+    double exposure = 0.0;
+    for (int g = 1; g <= GroupCount; ++g) {
+        if (city.residents[g] == 0)
+            continue;
+        double isolation = 0.0, deviation = 0.0;
+        for (int t = 1; t <= MostInTract; ++t) {
+            isolation += double(squares[t][g]) / t;
+            deviation += deviations[t][g] / t;
+        }
+        m.isolation[g] = isolation / double(city.residents[g]);
+        if (city.groupsPresent >= 2) {   // else 1 - pi_m = 0
+            const double total = double(city.total);
+            exposure += deviation / (total * total * double(city.total - city.residents[g]));
+        }
+    }
+    if (city.groupsPresent >= 2)
+        m.exposureP = exposure;
+}
+
 struct Clusters
 {
     GroupTable<int> count{};
@@ -687,6 +725,7 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
 
     const Composition city = CompositionOf(w.tracts);
     MeasureTracts(w.tracts, city, logs, m);
+    MeasureExposure(w.tracts, city, m);
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
     MeasureNeighbours(tally, city, hasNeighbours, m);
     if (city.groupsPresent >= 2) {
