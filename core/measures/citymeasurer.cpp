@@ -49,26 +49,6 @@ constexpr std::array<Packed, OffGrid + 1> OneHot = [] {
     return table;
 }();
 
-// On a map without empty homes a square's counts of the first four groups, a byte each in a
-// 32-bit word, tell the fifth's as the rest of its homes, which the square's place tells: so
-// the sums take half the room and the vector loops do twice the homes a step.
-using Four = std::uint32_t;
-constexpr int FourGroups = 4;
-static_assert(GroupCount == FourGroups + 1);
-
-constexpr std::array<Four, OffGrid + 1> OneHotFour = [] {
-    std::array<Four, OffGrid + 1> table{};   // the fifth group and off-grid homes count nowhere
-    for (int g = 1; g <= FourGroups; ++g)
-        table[g] = Four(1) << (FieldBits * (g - 1));
-    return table;
-}();
-
-// c1 + c2 + c3 + c4: every partial sum fits its byte, so nothing carries.
-int FourSum(Four counts)
-{
-    return int((counts * 0x01010101u) >> 24);
-}
-
 int Field(Packed counts, int field)
 {
     return int((counts >> (FieldBits * field)) & FieldMask);
@@ -181,7 +161,6 @@ private:
 // corner (a summed-area table), of which only the rows the largest square spans are kept.
 // The sums overflow their bytes, but as the arithmetic wraps, a square's counts come out
 // exact.
-template <typename Word, const std::array<Word, OffGrid + 1> &Ones>
 class SquareSweep
 {
 public:
@@ -194,7 +173,7 @@ public:
         sums_.assign(RingRows * stride_, 0);
         for (int y = -LargestRadius - 1; y < LargestRadius; ++y)
             FillRow(y);
-        for (std::vector<Word> &squares : squares_)
+        for (std::vector<Packed> &squares : squares_)
             squares.assign(size_t(grid.width()), 0);
     }
 
@@ -206,23 +185,23 @@ public:
         const int width = grid_->width();   // read once: the stores below might alias it
         for (size_t i = 0; i < SpatialRadii.size(); ++i) {
             const int r = SpatialRadii[i];
-            const Word *bottom = Row(row_ + r);
-            const Word *top = Row(row_ - r - 1);
-            Word *squares = squares_[i].data();
+            const Packed *bottom = Row(row_ + r);
+            const Packed *top = Row(row_ - r - 1);
+            Packed *squares = squares_[i].data();
             for (int x = 0; x < width; ++x)
                 squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
         }
     }
 
     // The counts of the squares of radius SpatialRadii[i] around the homes of the row.
-    const Word *squares(size_t i) const { return squares_[i].data(); }
+    const Packed *squares(size_t i) const { return squares_[i].data(); }
 
     // The counts of the rectangle of columns x0 to x1 and rows y0 to y1, clipped to the grid,
     // for rows no further below the current one than the largest square reaches.
-    Word RectangleCounts(int x0, int y0, int x1, int y1)
+    Packed RectangleCounts(int x0, int y0, int x1, int y1)
     {
-        const Word *bottom = Row(y1);
-        const Word *top = Row(y0 - 1);
+        const Packed *bottom = Row(y1);
+        const Packed *top = Row(y0 - 1);
         return bottom[x1] - top[x1] - bottom[x0 - 1] + top[x0 - 1];
     }
 
@@ -232,21 +211,21 @@ private:
     static_assert(RingRows >= 2 * LargestRadius + 2 && (RingRows & (RingRows - 1)) == 0);
 
     // The sums over rows up to y and columns up to x, for x from -Border - 1.
-    Word *Row(int y) { return sums_.data() + size_t((y + RingRows) & (RingRows - 1)) * stride_ + Border + 1; }
+    Packed *Row(int y) { return sums_.data() + size_t((y + RingRows) & (RingRows - 1)) * stride_ + Border + 1; }
 
     void FillRow(int y)
     {
-        Word *sums = Row(y);
+        Packed *sums = Row(y);
         if (y < -Border) {   // above the border, where nothing counts
             std::fill_n(sums - Border - 1, stride_, 0);
             return;
         }
-        const Word *above = Row(y - 1);
+        const Packed *above = Row(y - 1);
         const std::uint8_t *cells = grid_->row(y);
         const int end = grid_->width() + Border;
-        Word rowSum = 0;
+        Packed rowSum = 0;
         for (int x = -Border; x < end; ++x) {
-            rowSum += Ones[cells[x]];
+            rowSum += OneHot[cells[x]];
             sums[x] = above[x] + rowSum;
         }
     }
@@ -254,63 +233,14 @@ private:
     const BorderedGrid *grid_ = nullptr;
     size_t stride_ = 0;
     int row_ = -1;
-    std::vector<Word> sums_;
-    std::array<std::vector<Word>, SpatialRadii.size()> squares_;
+    std::vector<Packed> sums_;
+    std::array<std::vector<Packed>, SpatialRadii.size()> squares_;
 };
-
-using PackedSweep = SquareSweep<Packed, OneHot>;
-using FourSweep = SquareSweep<Four, OneHotFour>;
 
 // The entropy of the residents' groups in a square, of n residents: ln n - (sum of c ln c) / n.
 [[gnu::always_inline]] inline double LocalEntropy(const LogTables &logs, const Packed &square, int n)
 {
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
-}
-
-// How many homes of the squares around the homes of a row lie on the grid: columns across
-// times rows down. On a map without empty homes these are the squares' residents.
-class SquareSizes
-{
-public:
-    void Assign(int width, int height)
-    {
-        height_ = height;
-        for (size_t i = 0; i < SpatialRadii.size(); ++i) {
-            columns_[i].resize(size_t(width));
-            for (int x = 0; x < width; ++x)
-                columns_[i][size_t(x)] = Span(x, SpatialRadii[i], width);
-        }
-    }
-
-    const int *columns(size_t i) const { return columns_[i].data(); }
-    int rows(size_t i, int y) const { return Span(y, SpatialRadii[i], height_); }
-
-private:
-    static int Span(int at, int radius, int length)
-    {
-        return std::min(at + radius, length - 1) - std::max(at - radius, 0) + 1;
-    }
-
-    int height_ = 0;
-    std::array<std::vector<int>, SpatialRadii.size()> columns_;
-};
-
-// The counts of a square of `homes` homes, all of them residents, as a packed word.
-Packed Spread(Four counts, int homes)
-{
-    return Packed(counts) << FieldBits | Packed(homes - FourSum(counts)) << (FieldBits * GroupCount)
-        | Packed(homes) << (FieldBits * ResidentsField);
-}
-
-// The entropy of a square of n residents from its first four groups' counts: the same terms,
-// summed in the same order, as LocalEntropy.
-[[gnu::always_inline]] inline double FourEntropy(const LogTables &logs, Four counts, int n)
-{
-    constexpr int PairBits = 2 * FieldBits;
-    const double *pairs = logs.pairCountLogCount.data();
-    const double sum = (pairs[counts & ((1u << PairBits) - 1)] + pairs[counts >> PairBits])
-        + logs.countLogCount[size_t(n - FourSum(counts))];
-    return logs.log[size_t(n)] - sum * logs.inverse[size_t(n)];
 }
 
 // Everything the measures of neighbours and of local environments sum over the residents,
@@ -331,7 +261,7 @@ public:
         }
     }
 
-    void AddRow(const LogTables &logs, const std::uint8_t *cells, const PackedSweep &sweep, int width)
+    void AddRow(const LogTables &logs, const std::uint8_t *cells, const SquareSweep &sweep, int width)
     {
         std::array<const Packed *, SpatialRadii.size()> squares{};
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
@@ -376,82 +306,6 @@ public:
             if (g != NoGroup)
                 ++edges_[g][Homes(neighbourhoods[x]) - 1][Field(neighbourhoods[x], g) - 1];
         }
-    }
-
-    // The same as AddRow and AddEdges for a row of a map without empty homes. Away from the
-    // edges every square holds its whole (2r + 1)^2 homes, so ln n and 1 / n are the same for
-    // the whole stretch, and the three sums of entropies run side by side rather than each
-    // waiting for its own last addition.
-    void AddFullRow(const LogTables &logs, const std::uint8_t *cells, const FourSweep &sweep,
-                    const SquareSizes &sizes, int y, int height, int width)
-    {
-        constexpr size_t Radii = SpatialRadii.size();
-        std::array<const Four *, Radii> squares{};
-        std::array<const int *, Radii> columns{};
-        std::array<int, Radii> rows{};
-        for (size_t i = 0; i < Radii; ++i) {
-            squares[i] = sweep.squares(i);
-            columns[i] = sizes.columns(i);
-            rows[i] = sizes.rows(i, y);
-        }
-
-        const Four *neighbourhoods = squares[0];
-        std::int64_t around = 0;
-        for (int start = 0; start < width; start += BlockHomes) {
-            const int end = std::min(start + BlockHomes, width);
-            Packed own = 0, dissatisfied = 0;
-            for (int x = start; x < end; ++x) {
-                const int g = cells[x];
-                const int homes = rows[0] * columns[0][x];
-                const Packed mine = Spread(neighbourhoods[x], homes) & OwnByte[g];
-                own += mine;
-                dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
-                around += homes;
-            }
-            for (int g = 1; g <= GroupCount; ++g) {
-                groups_[g].sameAndSelf += Field(own, g);
-                groups_[g].dissatisfied += Field(dissatisfied, g);
-            }
-        }
-        aroundResidents_ += around;
-
-        const bool wholeRow = y == 0 || y == height - 1;
-        const int step = wholeRow ? 1 : std::max(width - 1, 1);
-        for (int x = 0; x < width; x += step) {
-            const Packed square = Spread(neighbourhoods[x], rows[0] * columns[0][x]);
-            ++edges_[cells[x]][Homes(square) - 1][Field(square, cells[x]) - 1];
-        }
-
-        std::array<double, Radii> entropy{};
-        auto clipped = [&](int x) {
-            for (size_t i = 0; i < Radii; ++i)
-                entropy[i] += FourEntropy(logs, squares[i][x], rows[i] * columns[i][x]);
-        };
-        const int edge = std::min(LargestRadius, width);
-        for (int x = 0; x < edge; ++x)
-            clipped(x);
-        if (width > 2 * LargestRadius) {
-            std::array<int, Radii> n{};
-            std::array<double, Radii> logN{}, inverseN{};
-            for (size_t i = 0; i < Radii; ++i) {
-                n[i] = rows[i] * (2 * SpatialRadii[i] + 1);
-                logN[i] = logs.log[size_t(n[i])];
-                inverseN[i] = logs.inverse[size_t(n[i])];
-            }
-            const double *pairs = logs.pairCountLogCount.data();
-            for (int x = edge; x < width - edge; ++x) {
-                for (size_t i = 0; i < Radii; ++i) {
-                    const Four counts = squares[i][x];
-                    const double sum = (pairs[counts & 0xffffu] + pairs[counts >> 16])
-                        + logs.countLogCount[size_t(n[i] - FourSum(counts))];
-                    entropy[i] += logN[i] - sum * inverseN[i];
-                }
-            }
-        }
-        for (int x = std::max(edge, width - edge); x < width; ++x)
-            clipped(x);
-        for (size_t i = 0; i < Radii; ++i)
-            localEntropy_[i] += entropy[i];
     }
 
     // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
@@ -515,7 +369,7 @@ public:
     }
 
     // Adds the tracts whose top row the sweep has reached, once it has.
-    void Add(PackedSweep &sweep, int y)
+    void Add(SquareSweep &sweep, int y)
     {
         if (y % TractSide != 0)
             return;
@@ -525,53 +379,9 @@ public:
         }
     }
 
-    // On a map without empty homes: the tracts whose middle row the sweep has reached, as the
-    // squares around their middle homes, which are the tracts clipped to the grid. Tracts
-    // whose middle lies off the grid, at the right or bottom edge, are counted home by home.
-    void AddFromMiddles(const FourSweep &sweep, const SquareSizes &sizes, const BorderedGrid &grid, int y)
-    {
-        constexpr int Half = TractSide / 2;
-        const int width = grid.width(), height = grid.height();
-        const bool lastRow = y == height - 1 && (height - 1) % TractSide < Half;
-        if (y % TractSide != Half && !lastRow)
-            return;
-        const int top = y - y % TractSide;
-        const Four *squares = sweep.squares(TractRadius);
-        const int *columns = sizes.columns(TractRadius);
-        const int rows = sizes.rows(TractRadius, y);
-        for (int tx = 0; tx < across_; ++tx) {
-            const int x = tx * TractSide;
-            if (x + Half < width && !lastRow)
-                counts_.push_back(Spread(squares[x + Half], rows * columns[x + Half]));
-            else
-                counts_.push_back(CountHomes(grid, x, top, std::min(x + TractSide, width), std::min(top + TractSide, height)));
-        }
-    }
-
     const std::vector<Packed> &counts() const { return counts_; }
 
 private:
-    // The index of the radius whose squares are the tracts.
-    static constexpr size_t TractRadius = [] {
-        for (size_t i = 0; i < SpatialRadii.size(); ++i) {
-            if (2 * SpatialRadii[i] + 1 == TractSide)
-                return i;
-        }
-        return SpatialRadii.size();
-    }();
-    static_assert(TractRadius < SpatialRadii.size(), "a tract is the square around its middle home");
-
-    // Columns x0 to x1 - 1 and rows y0 to y1 - 1.
-    static Packed CountHomes(const BorderedGrid &grid, int x0, int y0, int x1, int y1)
-    {
-        Packed counts = 0;
-        for (int y = y0; y < y1; ++y) {
-            for (int x = x0; x < x1; ++x)
-                counts += OneHot[grid.row(y)[x]];
-        }
-        return counts;
-    }
-
     int across_ = 0;
     std::vector<Packed> counts_;
 };
@@ -882,24 +692,31 @@ private:
 // run, and a run joins (union-find, the lower label is the root) the runs of its group in the
 // row above that overlap it widened by one home on either side. Its work grows with the
 // number of runs rather than of homes, so it takes the maps of few runs, such as a city in
-// which enclaves have formed, where it is several times faster than labelling home by home;
-// on a mixed map, with a run every other home, it is slower.
+// which enclaves have formed; on a mixed map, with a run every other home, each run costs a
+// mispredicted branch or two and labelling home by home is faster.
 class RunClusterFinder
 {
 public:
-    // Labelling by runs pays on maps with at most this share of runs among homes.
-    static constexpr int HomesPerRun = 4;
+    // Labelling by runs pays on maps of at least this many homes per run: a city after 100
+    // years at the default preferences has 7.7 and takes two thirds of the time by runs, one
+    // after 50 years 6.2, where labelling home by home is a fifth faster.
+    static constexpr int HomesPerRun = 7;
 
-    // The runs of every row, those of empty homes included.
+    // The runs of every row, those of empty homes included, eight homes at a time.
     static std::int64_t CountRuns(const BorderedGrid &grid)
     {
         std::int64_t runs = 0;
         for (int y = 0; y < grid.height(); ++y) {
             const std::uint8_t *cells = grid.row(y);
-            int starts = 1;
-            for (int x = 1; x < grid.width(); ++x)
-                starts += cells[x] != cells[x - 1] ? 1 : 0;
-            runs += starts;
+            int x = 1;
+            for (; x + WordHomes <= grid.width(); x += WordHomes) {
+                // One in the low bit of every byte that starts a run, added up in the top byte.
+                constexpr std::uint64_t Ones = 0x0101010101010101ull;
+                runs += std::int64_t(((DifferingBytes(cells + x) >> 7) * Ones) >> 56);
+            }
+            for (; x < grid.width(); ++x)
+                runs += cells[x] != cells[x - 1] ? 1 : 0;
+            runs += 1;
         }
         return runs;
     }
@@ -925,6 +742,20 @@ public:
     }
 
 private:
+    static constexpr int WordHomes = sizeof(std::uint64_t);
+
+    // The top bit of each byte of the eight homes from `cells` that differs from the home
+    // before it, and no other bit.
+    static std::uint64_t DifferingBytes(const std::uint8_t *cells)
+    {
+        std::uint64_t word, before;
+        std::memcpy(&word, cells, sizeof word);
+        std::memcpy(&before, cells - 1, sizeof before);
+        const std::uint64_t differ = word ^ before;
+        constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
+        return (((differ & Low7) + Low7) | differ) & ~Low7;
+    }
+
     struct Run
     {
         int start;
@@ -944,18 +775,9 @@ private:
             runs[count++] = {start, x - 1, cells[start], -1};
             start = x;
         };
-        constexpr int WordHomes = sizeof(std::uint64_t);
         int x = 1;
         for (; x + WordHomes <= width; x += WordHomes) {
-            std::uint64_t word, before;
-            std::memcpy(&word, cells + x, sizeof word);
-            std::memcpy(&before, cells + x - 1, sizeof before);
-            const std::uint64_t differ = word ^ before;
-            if (differ == 0)
-                continue;
-            // The top bit of every byte that differs, and of no other.
-            constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
-            for (std::uint64_t tops = (((differ & Low7) + Low7) | differ) & ~Low7; tops != 0; tops &= tops - 1) {
+            for (std::uint64_t tops = DifferingBytes(cells + x); tops != 0; tops &= tops - 1) {
                 const int byte = std::endian::native == std::endian::little ? std::countr_zero(tops) / 8
                                                                              : std::countl_zero(tops) / 8;
                 startAt(x + byte);
@@ -1045,9 +867,7 @@ private:
 struct CityMeasurer::Workspace
 {
     BorderedGrid bordered;
-    PackedSweep sweep;
-    FourSweep fourSweep;   // on maps without empty homes
-    SquareSizes sizes;
+    SquareSweep sweep;
     Tracts tracts;
     ClusterFinder clusters;
     RunClusterFinder runClusters;
@@ -1067,26 +887,15 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
     CityMeasures m;
 
     w.bordered.Assign(grid);
+    w.sweep.Start(w.bordered);
     w.tracts.Start(grid);
     ResidentSums tally(prefEighths);
-    const std::uint8_t *end = grid.cells() + size_t(grid.width()) * size_t(grid.height());
-    if (std::find(grid.cells(), end, NoGroup) == end) {
-        w.fourSweep.Start(w.bordered);
-        w.sizes.Assign(grid.width(), grid.height());
-        for (int y = 0; y < grid.height(); ++y) {
-            w.fourSweep.Advance();
-            tally.AddFullRow(logs, w.bordered.row(y), w.fourSweep, w.sizes, y, grid.height(), grid.width());
-            w.tracts.AddFromMiddles(w.fourSweep, w.sizes, w.bordered, y);
-        }
-    } else {
-        w.sweep.Start(w.bordered);
-        for (int y = 0; y < grid.height(); ++y) {
-            w.sweep.Advance();
-            const std::uint8_t *cells = w.bordered.row(y);
-            tally.AddRow(logs, cells, w.sweep, grid.width());
-            tally.AddEdges(y, grid.height(), cells, w.sweep.squares(0), grid.width());
-            w.tracts.Add(w.sweep, y);
-        }
+    for (int y = 0; y < grid.height(); ++y) {
+        w.sweep.Advance();
+        const std::uint8_t *cells = w.bordered.row(y);
+        tally.AddRow(logs, cells, w.sweep, grid.width());
+        tally.AddEdges(y, grid.height(), cells, w.sweep.squares(0), grid.width());
+        w.tracts.Add(w.sweep, y);
     }
 
     const Composition city = CompositionOf(w.tracts);
