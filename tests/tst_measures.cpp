@@ -263,14 +263,20 @@ void TestMeasures::matchesDefinitions_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<double>("emptyShare");
-    QTest::addColumn<int>("groups");   // drawn evenly from the first this many
+    QTest::addColumn<int>("groups");      // drawn evenly from the first this many
+    QTest::addColumn<int>("blockSide");   // homes in square blocks of one group each; 1: each home drawn
 
-    QTest::newRow("265 x 265, full, five groups") << 265 << 265 << 0.0 << 5;
-    QTest::newRow("23 x 17, some empty") << 23 << 17 << 0.2 << 5;
-    QTest::newRow("13 x 4, two groups") << 13 << 4 << 0.1 << 2;
-    QTest::newRow("1 x 9") << 1 << 9 << 0.3 << 3;
-    QTest::newRow("31 x 1") << 31 << 1 << 0.0 << 4;
-    QTest::newRow("57 x 41, mostly empty") << 57 << 41 << 0.8 << 5;
+    QTest::newRow("265 x 265, full, five groups") << 265 << 265 << 0.0 << 5 << 1;
+    QTest::newRow("23 x 17, some empty") << 23 << 17 << 0.2 << 5 << 1;
+    QTest::newRow("13 x 4, two groups") << 13 << 4 << 0.1 << 2 << 1;
+    QTest::newRow("1 x 9") << 1 << 9 << 0.3 << 3 << 1;
+    QTest::newRow("31 x 1") << 31 << 1 << 0.0 << 4 << 1;
+    QTest::newRow("57 x 41, mostly empty") << 57 << 41 << 0.8 << 5 << 1;
+    // Maps of long runs, which are labelled by runs rather than home by home.
+    QTest::newRow("265 x 265, blocks of 20, full") << 265 << 265 << 0.0 << 5 << 20;
+    QTest::newRow("97 x 83, blocks of 13, a few empty") << 97 << 83 << 0.01 << 5 << 13;
+    QTest::newRow("120 x 7, blocks of 30, two groups") << 120 << 7 << 0.0 << 2 << 30;
+    QTest::newRow("60 x 1, blocks of 9") << 60 << 1 << 0.0 << 3 << 9;
 }
 
 void TestMeasures::matchesDefinitions()
@@ -279,13 +285,21 @@ void TestMeasures::matchesDefinitions()
     QFETCH(int, height);
     QFETCH(double, emptyShare);
     QFETCH(int, groups);
+    QFETCH(int, blockSide);
     std::mt19937 random(quint32(width * 1000 + height));
     std::uniform_real_distribution<double> uniform(0, 1);
     std::uniform_int_distribution<int> group(1, groups), eighths(0, 8);
+    const int across = (width + blockSide - 1) / blockSide;
+    std::vector<int> blocks(size_t(across) * size_t((height + blockSide - 1) / blockSide));
+    for (int &b : blocks)
+        b = group(random);
     GroupGrid grid(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            grid.set(x, y, uniform(random) < emptyShare ? NoGroup : group(random));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int drawn = blockSide > 1 ? blocks[size_t(y / blockSide * across + x / blockSide)] : group(random);
+            grid.set(x, y, uniform(random) < emptyShare ? NoGroup : drawn);
+        }
+    }
     GroupTable<qint16> prefs{};
     for (qint16 &p : prefs)
         p = qint16(eighths(random));
