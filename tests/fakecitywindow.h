@@ -6,7 +6,11 @@
 
 #include <QHash>
 #include <QPair>
+#include <QString>
 #include <QStringList>
+
+#include <string>
+#include <string_view>
 
 // An in-memory main window: field texts, visibility and focus as plain values, and a
 // log of the calls in the order the model made them.
@@ -21,7 +25,7 @@ public:
     int interval = 10;
     int endings = 0;
     QStringList log;
-    CityMap cityMap{qRgb(240, 240, 240)};   // a window-face grey, no group's colour
+    CityMap cityMap{RgbOf(240, 240, 240)};   // a window-face grey, no group's colour
 
     FakeCityWindow()
     {
@@ -42,8 +46,15 @@ public:
         return {int(field), single ? 0 : index};
     }
 
-    QString text(Field field, int index = 0) const override { return texts.value(key(field, index)); }
-    void setText(Field field, int index, const QString &text) override { texts[key(field, index)] = text; }
+    // The field as a QString, for comparisons in tests.
+    QString field(Field field, int index = 0) const { return texts.value(key(field, index)); }
+    void setField(Field field, int index, const QString &text) { texts[key(field, index)] = text; }
+
+    std::string text(Field field, int index = 0) const override { return texts.value(key(field, index)).toStdString(); }
+    void setText(Field field, int index, std::string_view text) override
+    {
+        texts[key(field, index)] = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    }
     void setControlVisible(Control control, bool shown) override
     {
         visible[int(control)] = shown;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
 #include "startup.h"
+#include "qtbridge.h"
 #include "vorn.h"
 
 #include <QApplication>
@@ -29,13 +30,13 @@ private:
     // How many generations the date shows since 1 January 2005.
     static int Generations(Vorn &v)
     {
-        const QDate date = v.general().dateText().Read(v.text(Field::Dayt));
+        const QDate date = QtBridge::ToQDate(v.general().forms().ReadDate(v.text(Field::Dayt)).value_or(Date{}));
         return int(QDate(2005, 1, 1).daysTo(date) / DaysPerGeneration);
     }
     static GroupTable<int> Sizes(Vorn &v)
     {
         GroupTable<int> sizes{};
-        const QImage &image = v.map().image();
+        const QImage image = QtBridge::Picture(v.map());
         for (int y = 0; y < MapSize; ++y)
             for (int x = 0; x < MapSize; ++x)
                 ++sizes[GroupOfColour(image.pixel(x, y))];
@@ -59,16 +60,16 @@ void TestClock::pauseDeliversNoTicks()
     QTRY_VERIFY(Generations(v) >= 1);
     v.Vorn_PauseIt_Click();
     QCOMPARE(v.timerInterval(), PausedIntervalMs);
-    const QString date = v.text(Field::Dayt);
-    const QImage map = v.map().image().copy();
+    const QString date = QtBridge::Q(v.text(Field::Dayt));
+    const QImage map = QtBridge::Picture(v.map());
     QTest::qWait(300);
-    QCOMPARE(v.text(Field::Dayt), date);
-    QCOMPARE(v.map().image(), map);
+    QCOMPARE(QtBridge::Q(v.text(Field::Dayt)), date);
+    QCOMPARE(QtBridge::Picture(v.map()), map);
 
     v.Vorn_ContinueIt_Click();
     QCOMPARE(v.timerInterval(), RunningIntervalMs);
-    QTRY_VERIFY(v.text(Field::Dayt) != date);
-    QVERIFY(v.map().image() != map);
+    QTRY_VERIFY(QtBridge::Q(v.text(Field::Dayt)) != date);
+    QVERIFY(QtBridge::Picture(v.map()) != map);
 }
 
 void TestClock::pressingTwiceChangesNothing()
@@ -81,9 +82,9 @@ void TestClock::pressingTwiceChangesNothing()
     pause->click();
     pause->click();
     QCOMPARE(v.timerInterval(), PausedIntervalMs);
-    const QString date = v.text(Field::Dayt);
+    const QString date = QtBridge::Q(v.text(Field::Dayt));
     QTest::qWait(100);
-    QCOMPARE(v.text(Field::Dayt), date);
+    QCOMPARE(QtBridge::Q(v.text(Field::Dayt)), date);
     resume->click();
     resume->click();
     QCOMPARE(v.timerInterval(), RunningIntervalMs);
@@ -100,14 +101,14 @@ void TestClock::ticksKeepTheCityWhole()
     QCOMPARE(sizes[NoGroup], 0);
     QString texts;
     for (int g = 1; g <= GroupCount; ++g)
-        texts += v.text(Field::Kount, g) + v.text(Field::Prop, g);
-    texts += v.text(Field::Population);
+        texts += QtBridge::Q(v.text(Field::Kount, g)) + QtBridge::Q(v.text(Field::Prop, g));
+    texts += QtBridge::Q(v.text(Field::Population));
     QTRY_VERIFY(Generations(v) >= 20);
     QCOMPARE(Sizes(v), sizes);
     QString after;
     for (int g = 1; g <= GroupCount; ++g)
-        after += v.text(Field::Kount, g) + v.text(Field::Prop, g);
-    after += v.text(Field::Population);
+        after += QtBridge::Q(v.text(Field::Kount, g)) + QtBridge::Q(v.text(Field::Prop, g));
+    after += QtBridge::Q(v.text(Field::Population));
     QCOMPARE(after, texts);
 }
 
@@ -170,15 +171,15 @@ void TestClock::startOverWhilePausedStaysStill()
     });
     v.Vorn_StartOver_Click();
     QCOMPARE(Generations(v), 0);
-    const QImage city = v.map().image().copy();
+    const QImage city = QtBridge::Picture(v.map());
     QTest::qWait(300);
     QCOMPARE(v.timerInterval(), PausedIntervalMs);
     QCOMPARE(Generations(v), 0);
-    QCOMPARE(v.map().image(), city);
+    QCOMPARE(QtBridge::Picture(v.map()), city);
 
     v.Vorn_ContinueIt_Click();
     QTRY_VERIFY(Generations(v) >= 3);
-    QVERIFY(v.map().image() != city);
+    QVERIFY(QtBridge::Picture(v.map()) != city);
     QCOMPARE(Sizes(v)[NoGroup], 0);
 }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
 #include "fakecitywindow.h"
+#include "localeforms.h"
+#include "qtbridge.h"
 #include "general.h"
+#include "usenglishforms.h"
 
 #include <QTest>
 
@@ -39,7 +42,8 @@ private:
         float now;
         FakeCityWindow window;
         RandomSource random{[this] { return now; }};
-        General general{window, random, QLocale(QLocale::English, QLocale::UnitedStates)};
+        UsEnglishForms forms;
+    General general{window, random, forms};
     };
 
     // A random source that gives the same numbers as the fixture's, from the start of its
@@ -102,7 +106,7 @@ void TestGeneration::keepsEveryResidentAndText()
         if (it.key().first != int(Field::Dayt))
             QCOMPARE(f.window.texts.value(it.key()), it.value());
     }
-    QCOMPARE(f.window.text(Field::Dayt), QStringLiteral("1/9/2005"));
+    QCOMPARE(f.window.field(Field::Dayt), QStringLiteral("1/9/2005"));
 }
 
 void TestGeneration::vacatesDistinctHomes()
@@ -211,7 +215,7 @@ void TestGeneration::censusIsTakenFromTheLiveMap()
 void TestGeneration::placesMoversAsChosen()
 {
     Fixture f;
-    f.window.setText(Field::Pref, 1, QStringLiteral("100"));
+    f.window.setField(Field::Pref, 1, QStringLiteral("100"));
     f.general.ApplyPreference(1);
     f.general.NextGeneration();
 
@@ -234,7 +238,7 @@ void TestGeneration::zeroPreferencesExchangePairs()
     Fixture f;
     f.general.NextGeneration();
     for (int g = 1; g <= GroupCount; ++g) {
-        f.window.setText(Field::Pref, g, QStringLiteral("0"));
+        f.window.setField(Field::Pref, g, QStringLiteral("0"));
         f.general.ApplyPreference(g);
     }
     f.general.NextGeneration();
@@ -262,38 +266,43 @@ void TestGeneration::dates()
     QFETCH(QDate, today);
     QFETCH(QDate, next);
     Fixture f;
-    f.window.setText(Field::Dayt, 0, f.general.dateText().Write(today));
+    f.window.setText(Field::Dayt, 0, f.general.forms().WriteDate(QtBridge::FromQDate(today)));
     f.general.NextGeneration();
-    QCOMPARE(f.general.dateText().Read(f.window.text(Field::Dayt)), next);
+    QCOMPARE(QtBridge::ToQDate(f.general.forms().ReadDate(f.window.text(Field::Dayt)).value_or(Date{})), next);
 }
 
 // The date lives only as text: every step reads the text back, in the form it was written.
 void TestGeneration::fullCalendarThroughTheText()
 {
-    const DateText dates(QLocale(QLocale::English, QLocale::UnitedStates));
-    QString text = dates.Write(QDate(2005, 1, 1));
-    constexpr int GenerationsToTheEnd = 365014;
-    for (int n = 1; n <= GenerationsToTheEnd; ++n) {
-        const QDate today = dates.Read(text);
-        if (!today.isValid())
-            QFAIL(qPrintable(QStringLiteral("%1 does not read back").arg(text)));
-        text = dates.Write(General::DateAfterGeneration(today));
+    // The core's own US English dates and the desktop's in that locale, which must agree.
+    const UsEnglishForms core;
+    const LocaleForms qt(QLocale(QLocale::English, QLocale::UnitedStates));
+    for (const FieldForms *forms : {static_cast<const FieldForms *>(&core), static_cast<const FieldForms *>(&qt)}) {
+        std::string text = forms->WriteDate(FirstDay);
+        constexpr int GenerationsToTheEnd = 365014;
+        for (int n = 1; n <= GenerationsToTheEnd; ++n) {
+            const auto today = forms->ReadDate(text);
+            if (!today)
+                QFAIL(qPrintable(QStringLiteral("%1 does not read back").arg(QtBridge::Q(text))));
+            text = forms->WriteDate(DateAfterGeneration(*today));
+        }
+        QCOMPARE(QtBridge::ToQDate(*forms->ReadDate(text)), QDate(9999, 12, 31));
+        QCOMPARE(text, "12/31/9999");
+        text = forms->WriteDate(DateAfterGeneration(*forms->ReadDate(text)));
+        QCOMPARE(QtBridge::ToQDate(*forms->ReadDate(text)), QDate(2005, 1, 1));
     }
-    QCOMPARE(dates.Read(text), QDate(9999, 12, 31));
-    QCOMPARE(text, QStringLiteral("12/31/9999"));
-    text = dates.Write(General::DateAfterGeneration(dates.Read(text)));
-    QCOMPARE(dates.Read(text), QDate(2005, 1, 1));
 }
 
 void TestGeneration::damagedMapEndsAtOnce()
 {
     FakeCityWindow window;   // never built: every cell shows the window's own colour
     RandomSource random([] { return 5.0f; });
-    General general(window, random);
-    const QImage before = window.cityMap.image().copy();
+    const UsEnglishForms forms;
+    General general(window, random, forms);
+    const QImage before = QtBridge::Picture(window.cityMap);
     general.NextGeneration();
     QCOMPARE(window.endings, 1);
-    QCOMPARE(window.cityMap.image(), before);
+    QCOMPARE(QtBridge::Picture(window.cityMap), before);
 }
 
 void TestGeneration::manyGenerationsKeepTheInvariants()
@@ -306,7 +315,7 @@ void TestGeneration::manyGenerationsKeepTheInvariants()
         expected = expected.addDays(8);
         if (n % 500 == 0) {
             QCOMPARE(Sizes(Groups(f)), sizes);
-            QCOMPARE(f.general.dateText().Read(f.window.text(Field::Dayt)), expected);
+            QCOMPARE(QtBridge::ToQDate(f.general.forms().ReadDate(f.window.text(Field::Dayt)).value_or(Date{})), expected);
         }
     }
     QCOMPARE(f.window.endings, 0);
@@ -324,7 +333,7 @@ void TestGeneration::enclavesFormAndDissolve()
     QVERIFY2(sorted > start + 0.05, qPrintable(QStringLiteral("%1 -> %2").arg(start).arg(sorted)));
 
     for (int g = 1; g <= GroupCount; ++g) {
-        f.window.setText(Field::Pref, g, QStringLiteral("0"));
+        f.window.setField(Field::Pref, g, QStringLiteral("0"));
         f.general.ApplyPreference(g);
     }
     for (int n = 0; n < 3000; ++n)

@@ -21,14 +21,14 @@ private slots:
 
 namespace {
 
-QImage Rgb(const QImage &image)
+QImage AsRgb(const QImage &image)
 {
     return image.convertToFormat(QImage::Format_RGB32);
 }
 
 QImage Rendered(const QIcon &icon, int size)
 {
-    return Rgb(icon.pixmap(QSize(size, size)).toImage());
+    return AsRgb(icon.pixmap(QSize(size, size)).toImage());
 }
 
 } // namespace
@@ -47,12 +47,12 @@ void TestIcon::smallSizeIsTheSixteenColourPicture()
     QCOMPARE(file.size(), QSize(32, 32));
     QCOMPARE(file.format(), QImage::Format_Indexed8);
     QVERIFY(file.colorCount() <= 16);
-    QCOMPARE(Rendered(VelmoraIcon(), 32), Rgb(file));
+    QCOMPARE(Rendered(VelmoraIcon(), 32), AsRgb(file));
 }
 
 void TestIcon::largeSizeIsTheSmallPictureEnlarged()
 {
-    const QImage small = Rgb(QImage(QStringLiteral(":/velmora/velmora.png")));
+    const QImage small = AsRgb(QImage(QStringLiteral(":/velmora/velmora.png")));
     const QImage large = Rendered(VelmoraIcon(), 256);
     QCOMPARE(large.size(), QSize(256, 256));
     int differing = 0;

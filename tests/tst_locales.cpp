@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
-#include "datetext.h"
 #include "fakecitywindow.h"
 #include "general.h"
-#include "numbertext.h"
+#include "localeforms.h"
+#include "qtbridge.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -38,6 +38,32 @@ private slots:
 };
 
 namespace {
+
+using QtBridge::FromQDate;
+using QtBridge::Q;
+using QtBridge::ToQDate;
+
+const QDate First(2005, 1, 1);
+
+// The desktop's forms in a locale, with QString and QDate in and out as this test uses them.
+class Forms
+{
+public:
+    explicit Forms(const QLocale &locale) : forms_(locale) {}
+    QString FormatCount(double value) const { return Q(forms_.FormatCount(value)); }
+    QString FormatPreference(double fraction) const { return Q(forms_.FormatPreference(fraction)); }
+    std::optional<double> ReadNumber(const QString &text) const { return forms_.ReadNumber(text.toStdString()); }
+    QString Write(QDate date) const { return Q(forms_.WriteDate(FromQDate(date))); }
+    QDate Read(const QString &text) const
+    {
+        const auto date = forms_.ReadDate(text.toStdString());
+        return date ? ToQDate(*date) : QDate();
+    }
+    const QString &format() const { return forms_.dateFormat(); }
+
+private:
+    LocaleForms forms_;
+};
 
 QLocale L(const char *name)
 {
@@ -83,12 +109,14 @@ QStringList DisplayTexts(const QLocale &locale)
 struct Model
 {
     explicit Model(const QLocale &locale)
-        : general(window, random, locale)
+        : forms(locale)
+        , general(window, random, forms)
     {
     }
 
     FakeCityWindow window;
     RandomSource random{[] { return 4321.25f; }};
+    LocaleForms forms;
     General general;
 };
 
@@ -100,10 +128,10 @@ QString ApplyAndCheck(Model &m, const QString &text, qint16 before, const QStrin
 {
     constexpr int g = 2;
     m.general.PrefEighths[g] = before;
-    m.window.setText(Field::Pref, g, text);
+    m.window.setField(Field::Pref, g, text);
     m.general.ApplyPreference(g);
     eighths = m.general.PrefEighths[g];
-    const QString shown = m.window.text(Field::Pref, g);
+    const QString shown = m.window.field(Field::Pref, g);
     // Multi-argument arg(): a typed "%5" must not be taken for a place holder.
     const QString where = QStringLiteral("text \"%1\" (%2 characters)")
                               .arg(text.left(40), QString::number(text.size()));
@@ -112,7 +140,7 @@ QString ApplyAndCheck(Model &m, const QString &text, qint16 before, const QStrin
     if (shown != displays[eighths])
         return where + QStringLiteral(" gave %1 eighths but shows \"%2\"").arg(QString::number(eighths), shown);
     m.general.ApplyPreference(g);
-    if (m.general.PrefEighths[g] != eighths || m.window.text(Field::Pref, g) != shown)
+    if (m.general.PrefEighths[g] != eighths || m.window.field(Field::Pref, g) != shown)
         return where + QStringLiteral(" changed when applied again");
     return {};
 }
@@ -142,7 +170,7 @@ void TestLocales::countTexts()
     QFETCH(QString, text);
     QFETCH(double, value);
 
-    const auto read = NumberText(locale).ReadNumber(text);
+    const auto read = Forms(locale).ReadNumber(text);
     QVERIFY(read.has_value());
     QCOMPARE(*read, value);
 }
@@ -155,7 +183,7 @@ void TestLocales::everyCountReadsBack_data()
 void TestLocales::everyCountReadsBack()
 {
     QFETCH(QLocale, locale);
-    const NumberText numbers(locale);
+    const Forms numbers(locale);
 
     // Zero is never written; were it, the empty text would not read as a number.
     QVERIFY(numbers.FormatCount(0).isEmpty());
@@ -194,7 +222,7 @@ void TestLocales::dateTexts()
     QFETCH(QDate, date);
     QFETCH(QString, text);
 
-    const DateText dates(locale);
+    const Forms dates(locale);
     QCOMPARE(dates.Write(date), text);
     QCOMPARE(dates.Read(text), date);
 }
@@ -207,7 +235,7 @@ void TestLocales::everyClockDateReadsBack_data()
 void TestLocales::everyClockDateReadsBack()
 {
     QFETCH(QLocale, locale);
-    const DateText dates(locale);
+    const Forms dates(locale);
 
     auto misread = [&](QDate date) {
         const QString text = dates.Write(date);
@@ -219,7 +247,7 @@ void TestLocales::everyClockDateReadsBack()
 
     // Every date the clock shows, from the first day to the last before it starts again.
     int shown = 0;
-    for (QDate date = FirstDay(); date <= QDate(9999, 12, 31); date = date.addDays(DaysPerGeneration)) {
+    for (QDate date = First; date <= QDate(9999, 12, 31); date = date.addDays(DaysPerGeneration)) {
         const QString error = misread(date);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         ++shown;
@@ -241,8 +269,8 @@ void TestLocales::everyLocaleReadsDatesBack()
                                                   QLocale::AnyTerritory);
     QVERIFY(locales.size() > 100);
     for (const QLocale &locale : locales) {
-        const DateText dates(locale);
-        for (QDate date = FirstDay(); date <= QDate(9999, 12, 31); date = date.addDays(4999)) {
+        const Forms dates(locale);
+        for (QDate date = First; date <= QDate(9999, 12, 31); date = date.addDays(4999)) {
             for (QDate d : {date, QDate(date.year(), 12, 31)}) {
                 if (dates.Read(dates.Write(d)) != d)
                     QFAIL(qPrintable(QStringLiteral("%1 (%2): %3 is written \"%4\"")
@@ -263,28 +291,28 @@ void TestLocales::clockRuns()
     QFETCH(QLocale, locale);
     Model m(locale);
     m.general.BuildCity();
-    const DateText &dates = m.general.dateText();
+    const Forms dates(locale);
 
-    QCOMPARE(dates.Read(m.window.text(Field::Dayt)), FirstDay());
+    QCOMPARE(dates.Read(m.window.field(Field::Dayt)), First);
     m.general.NextGeneration();
-    QCOMPARE(dates.Read(m.window.text(Field::Dayt)), QDate(2005, 1, 9));
+    QCOMPARE(dates.Read(m.window.field(Field::Dayt)), QDate(2005, 1, 9));
 
-    m.window.setText(Field::Dayt, 0, dates.Write(QDate(9999, 12, 23)));
+    m.window.setField(Field::Dayt, 0, dates.Write(QDate(9999, 12, 23)));
     m.general.NextGeneration();
-    QCOMPARE(dates.Read(m.window.text(Field::Dayt)), QDate(9999, 12, 31));
+    QCOMPARE(dates.Read(m.window.field(Field::Dayt)), QDate(9999, 12, 31));
     m.general.NextGeneration();
-    QCOMPARE(dates.Read(m.window.text(Field::Dayt)), FirstDay());
+    QCOMPARE(dates.Read(m.window.field(Field::Dayt)), First);
     QCOMPARE(m.window.endings, 0);
 
     // The counts the construction wrote read back and add up to the population.
     double total = 0;
     for (int g = 1; g <= GroupCount; ++g) {
-        const auto count = m.general.numberText().ReadNumber(m.window.text(Field::Kount, g));
-        QVERIFY2(count.has_value(), qPrintable(m.window.text(Field::Kount, g)));
+        const auto count = dates.ReadNumber(m.window.field(Field::Kount, g));
+        QVERIFY2(count.has_value(), qPrintable(m.window.field(Field::Kount, g)));
         total += *count;
     }
     QCOMPARE(total, double(CellCount));
-    QCOMPARE(m.general.numberText().ReadNumber(m.window.text(Field::Population)), double(CellCount));
+    QCOMPARE(dates.ReadNumber(m.window.field(Field::Population)), double(CellCount));
 }
 
 void TestLocales::preferenceTexts_data()
@@ -328,7 +356,7 @@ void TestLocales::preferenceTexts()
     const QString error = ApplyAndCheck(m, text, qint16(before), DisplayTexts(locale), got);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(got, eighths);
-    QCOMPARE(m.window.text(Field::Pref, 2), shown);
+    QCOMPARE(m.window.field(Field::Pref, 2), shown);
 }
 
 void TestLocales::displayTextsReadBack_data()
@@ -343,7 +371,7 @@ void TestLocales::displayTextsReadBack()
     const QStringList displays = DisplayTexts(locale);
 
     for (int eighths = 0; eighths <= 8; ++eighths) {
-        QCOMPARE(m.general.numberText().FormatPreference(eighths / 8.0), displays[eighths]);
+        QCOMPARE(Forms(locale).FormatPreference(eighths / 8.0), displays[eighths]);
         // Whatever was there before, the field's own text gives its eighths again.
         for (qint16 before : {qint16(0), qint16(8)}) {
             int got = -1;
@@ -408,13 +436,14 @@ void TestLocales::userLocaleFollowsEnvironment()
         name = qgetenv("LANG");
     FakeCityWindow window;
     RandomSource random{[] { return 0.0f; }};
-    General general(window, random);
+    const LocaleForms forms;
+    General general(window, random, forms);
     general.BuildCity();
-    const QString today = window.text(Field::Dayt);
-    const QString population = window.text(Field::Population);
+    const QString today = window.field(Field::Dayt);
+    const QString population = window.field(Field::Population);
 
     if (name.startsWith("de_DE")) {
-        QCOMPARE(general.numberText().locale().decimalPoint(), QStringLiteral(","));
+        QCOMPARE(forms.locale().decimalPoint(), QStringLiteral(","));
         QCOMPARE(today, QStringLiteral("01.01.2005"));
         QCOMPARE(population, QStringLiteral("70.225"));
     } else if (name.startsWith("en_GB")) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
 #include "moreinfo.h"
+#include "qtbridge.h"
 #include "vorn.h"
 
 #include <QApplication>
@@ -272,10 +273,10 @@ void TestMoreInfo::clockKeepsTicking()
     v.show();
     v.general().BuildCity();
     whileOpen(v, [&](MoreInfo *info) {
-        const QString date = v.text(CityWindow::Field::Dayt);
-        const QImage map = v.map().image().copy();
-        QTRY_VERIFY(v.text(CityWindow::Field::Dayt) != date);
-        QVERIFY(v.map().image() != map);
+        const QString date = QtBridge::Q(v.text(CityWindow::Field::Dayt));
+        const QImage map = QtBridge::Picture(v.map());
+        QTRY_VERIFY(QtBridge::Q(v.text(CityWindow::Field::Dayt)) != date);
+        QVERIFY(QtBridge::Picture(v.map()) != map);
         closeButton(info)->click();
     });
 }

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "localeforms.h"
 #include "numbertext.h"
+#include "usenglishforms.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
 #include <limits>
 
-// The display patterns and the two readings, in a fixed US-English locale so that the
-// expected texts hold wherever the tests run.
+// The display patterns and the two readings, in US English so that the expected texts hold
+// wherever the tests run: the core's own forms and the desktop's Qt locale forms alike, since
+// a run must read and write exactly what the window does in that locale.
 class TestNumberText : public QObject
 {
     Q_OBJECT
@@ -27,10 +31,25 @@ private slots:
     void readLeadingNumber_data();
     void readLeadingNumber();
     void cLocaleReadsAsUsEnglish();
+    void readNumberAgreesWithQtOnAnyText();
+    void fixedDecimalsRoundHalfAwayAsQtDoes();
 
 private:
-    const NumberText us{QLocale(QLocale::English, QLocale::UnitedStates)};
+    const UsEnglishForms core_;
+    const LocaleForms qt_{QLocale(QLocale::English, QLocale::UnitedStates)};
+    const std::array<const FieldForms *, 2> both_{&core_, &qt_};
 };
+
+namespace {
+std::string Utf8(const QString &text)
+{
+    return text.toStdString();
+}
+QString FromUtf8(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+} // namespace
 
 void TestNumberText::formatCount_data()
 {
@@ -48,17 +67,20 @@ void TestNumberText::formatCount()
 {
     QFETCH(double, value);
     QFETCH(QString, text);
-    QCOMPARE(us.FormatCount(value), text);
+    for (const FieldForms *forms : both_)
+        QCOMPARE(FromUtf8(forms->FormatCount(value)), text);
 }
 
 // A count is read back from its own text at every increment; a parse that stopped at the
 // first separator would turn 1,000 into 1.
 void TestNumberText::countRoundTrip()
 {
-    for (int n = 1; n <= 70225; ++n) {
-        const auto back = us.ReadNumber(us.FormatCount(n));
-        if (!back || *back != n)
-            QFAIL(qPrintable(QStringLiteral("count %1 read back as %2").arg(n).arg(back.value_or(-1))));
+    for (const FieldForms *forms : both_) {
+        for (int n = 1; n <= 70225; ++n) {
+            const auto back = forms->ReadNumber(forms->FormatCount(n));
+            if (!back || *back != n)
+                QFAIL(qPrintable(QStringLiteral("count %1 read back as %2").arg(n).arg(back.value_or(-1))));
+        }
     }
 }
 
@@ -71,13 +93,17 @@ void TestNumberText::formatPercent_data()
     QTest::newRow("whole") << 1.0 << "100.00%";
     QTest::newRow("zero") << 0.0 << "0.00%";
     QTest::newRow("a third") << 1.0 / 3.0 << "33.33%";
+    // An exact half of the last decimal goes up, not to the even digit as printf would.
+    QTest::newRow("exact half up") << 0.00125 * 1.0 << "0.13%";
+    QTest::newRow("exact half 12.125") << 0.12125 << "12.13%";
 }
 
 void TestNumberText::formatPercent()
 {
     QFETCH(double, fraction);
     QFETCH(QString, text);
-    QCOMPARE(us.FormatPercent(fraction), text);
+    for (const FieldForms *forms : both_)
+        QCOMPARE(FromUtf8(forms->FormatPercent(fraction)), text);
 }
 
 void TestNumberText::formatPreference_data()
@@ -93,7 +119,8 @@ void TestNumberText::formatPreference()
 {
     QFETCH(int, eighths);
     QFETCH(QString, text);
-    QCOMPARE(us.FormatPreference(eighths / 8.0), text);
+    for (const FieldForms *forms : both_)
+        QCOMPARE(FromUtf8(forms->FormatPreference(eighths / 8.0)), text);
 }
 
 void TestNumberText::formatFourDecimals_data()
@@ -115,7 +142,7 @@ void TestNumberText::formatFourDecimals()
 {
     QFETCH(double, value);
     QFETCH(QString, text);
-    QCOMPARE(NumberText::FormatFourDecimals(value), text);
+    QCOMPARE(FromUtf8(NumberText::FormatFourDecimals(value)), text);
 }
 
 void TestNumberText::readNumber_data()
@@ -133,6 +160,18 @@ void TestNumberText::readNumber_data()
     QTest::newRow("empty") << "" << false << 0.0;
     QTest::newRow("blank inside") << "5 0" << false << 0.0;
     QTest::newRow("hexadecimal") << "0x10" << false << 0.0;
+    QTest::newRow("minus sign proper") << QString::fromUtf8("\u2212.5") << true << -0.5;
+    QTest::newRow("no-break space around") << QString::fromUtf8("\u00a0.5\u3000") << true << 0.5;
+    QTest::newRow("group of two") << "1,00" << false << 0.0;
+    QTest::newRow("four before a group") << "1234,567" << false << 0.0;
+    QTest::newRow("groups then exponent") << "1,000e3" << true << 1e6;
+    QTest::newRow("separator last") << "1," << false << 0.0;
+    QTest::newRow("overflow is no number") << "1e400" << false << 0.0;
+    QTest::newRow("underflow is no number") << "1e-400" << false << 0.0;
+    QTest::newRow("zero underflows to zero") << "0e-400" << true << 0.0;
+    QTest::newRow("trailing point") << "5." << true << 5.0;
+    QTest::newRow("bare exponent") << "5e" << false << 0.0;
+    QTest::newRow("fullwidth digit") << QString::fromUtf8("\uff15") << false << 0.0;
 }
 
 void TestNumberText::readNumber()
@@ -140,10 +179,12 @@ void TestNumberText::readNumber()
     QFETCH(QString, text);
     QFETCH(bool, isNumber);
     QFETCH(double, value);
-    const auto read = us.ReadNumber(text);
-    QCOMPARE(read.has_value(), isNumber);
-    if (isNumber)
-        QCOMPARE(*read, value);
+    for (const FieldForms *forms : both_) {
+        const auto read = forms->ReadNumber(Utf8(text));
+        QCOMPARE(read.has_value(), isNumber);
+        if (isNumber)
+            QCOMPARE(*read, value);
+    }
 }
 
 void TestNumberText::readLeadingNumber_data()
@@ -183,17 +224,66 @@ void TestNumberText::readLeadingNumber()
 {
     QFETCH(QString, text);
     QFETCH(double, value);
-    QCOMPARE(NumberText::ReadLeadingNumber(text), value);
+    QCOMPARE(NumberText::ReadLeadingNumber(Utf8(text)), value);
 }
 
 void TestNumberText::cLocaleReadsAsUsEnglish()
 {
     // Counts must show thousands separators even where the system locale is C/POSIX.
-    const NumberText numbers(NumberText::UserLocaleFor(QLocale::c()));
-    QCOMPARE(numbers.FormatCount(70225), QStringLiteral("70,225"));
-    QCOMPARE(numbers.FormatPercent(0.5), QStringLiteral("50.00%"));
-    QCOMPARE(NumberText::UserLocaleFor(QLocale(QLocale::German, QLocale::Germany)).language(),
-             QLocale::German);
+    const LocaleForms forms(LocaleForms::UserLocaleFor(QLocale::c()));
+    QCOMPARE(forms.FormatCount(70225), "70,225");
+    QCOMPARE(forms.FormatPercent(0.5), "50.00%");
+    QCOMPARE(LocaleForms::UserLocaleFor(QLocale(QLocale::German, QLocale::Germany)).language(), QLocale::German);
+}
+
+// The core reads a whole text as a number exactly as Qt's US English locale does, for texts
+// made of the pieces where the two could part: signs, points, separators, exponents, the
+// blanks Qt trims, letters of inf and nan, and characters no number holds.
+void TestNumberText::readNumberAgreesWithQtOnAnyText()
+{
+    const QStringList pieces = {"0", "1", "5", "9", "00", "123", ".", ",", "e", "E", "+", "-", " ", "\t",
+                                "%", "i", "n", "f", "a", "inf", "nan", "x", ";", "'", "_",
+                                QString::fromUtf8("\u00a0"), QString::fromUtf8("\u2212"), QString::fromUtf8("\u202f"),
+                                QString::fromUtf8("\u3000"), QString::fromUtf8("\u2009"), QString::fromUtf8("\uff15"),
+                                QString::fromUtf8("\u0665"), QString::fromUtf8("\U0001F600"), ",000", "e-3", "e+4"};
+    QStringList texts;
+    // Every character of the Basic Multilingual Plane around a number and inside one.
+    for (char32_t c = 1; c < 0x10000; ++c) {
+        if (c >= 0xd800 && c < 0xe000)
+            continue;   // surrogates are no characters
+        const QString one = QString::fromUcs4(&c, 1);
+        texts << one + "5" << "5" + one << "1" + one + "000";
+    }
+    QRandomGenerator random(42);
+    for (int i = 0; i < 200000; ++i) {
+        QString text;
+        for (int n = int(random.bounded(1, 9)); n > 0; --n)
+            text += pieces[random.bounded(int(pieces.size()))];
+        texts << text;
+    }
+    for (const QString &text : std::as_const(texts)) {
+        const auto core = core_.ReadNumber(Utf8(text));
+        const auto qt = qt_.ReadNumber(Utf8(text));
+        const bool same = core.has_value() == qt.has_value()
+            && (!core || *core == *qt || (std::isnan(*core) && std::isnan(*qt)));
+        if (!same)
+            QFAIL(qPrintable(QStringLiteral("'%1': core %2, Qt %3").arg(text, core ? QString::number(*core) : "none",
+                                                                      qt ? QString::number(*qt) : "none")));
+    }
+}
+
+// Whatever the C library would do with an exact half, the texts are Qt's.
+void TestNumberText::fixedDecimalsRoundHalfAwayAsQtDoes()
+{
+    QRandomGenerator random(7);
+    for (int i = 0; i < 100000; ++i) {
+        // Many exact binary halves of a decimal place, and ordinary values between.
+        const double value = i % 2 ? double(random.bounded(1 << 20)) / 1024.0 : random.generateDouble() * 1000.0;
+        const int decimals = int(random.bounded(5));
+        const QString qt = QString::number(value, 'f', decimals);
+        if (FromUtf8(NumberText::FixedDecimals(value, decimals)) != qt)
+            QFAIL(qPrintable(QStringLiteral("%1 to %2 decimals: Qt gives %3").arg(value, 0, 'g', 17).arg(decimals).arg(qt)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestNumberText)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakecitywindow.h"
 #include "general.h"
+#include "usenglishforms.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -38,7 +39,8 @@ struct Fixture
 {
     FakeCityWindow window;
     RandomSource random{[] { return 1.0f; }};
-    General general{window, random, QLocale(QLocale::English, QLocale::UnitedStates)};
+    UsEnglishForms forms;
+    General general{window, random, forms};
 };
 
 } // namespace
@@ -109,11 +111,11 @@ void TestPreferences::applyPreference()
 
     Fixture f;
     f.general.PrefEighths[3] = qint16(before);
-    f.window.setText(Field::Pref, 3, text);
+    f.window.setField(Field::Pref, 3, text);
     f.general.ApplyPreference(3);
 
     QCOMPARE(int(f.general.PrefEighths[3]), eighths);
-    QCOMPARE(f.window.text(Field::Pref, 3), DisplayTexts[eighths]);
+    QCOMPARE(f.window.field(Field::Pref, 3), DisplayTexts[eighths]);
 }
 
 void TestPreferences::displayTextsReadBackUnchanged_data()
@@ -129,22 +131,22 @@ void TestPreferences::displayTextsReadBackUnchanged()
     QFETCH(int, eighths);
     Fixture f;
     f.general.PrefEighths[2] = qint16(eighths == 0 ? 8 : 0);
-    f.window.setText(Field::Pref, 2, DisplayTexts[eighths]);
+    f.window.setField(Field::Pref, 2, DisplayTexts[eighths]);
     f.general.ApplyPreference(2);
     QCOMPARE(int(f.general.PrefEighths[2]), eighths);
-    QCOMPARE(f.window.text(Field::Pref, 2), DisplayTexts[eighths]);
+    QCOMPARE(f.window.field(Field::Pref, 2), DisplayTexts[eighths]);
 }
 
 void TestPreferences::onlyTheNamedGroupChanges()
 {
     Fixture f;
     for (int g = 1; g <= 5; ++g)
-        f.window.setText(Field::Pref, g, QStringLiteral("abc"));
-    f.window.setText(Field::Pref, 4, QStringLiteral("75"));
+        f.window.setField(Field::Pref, g, QStringLiteral("abc"));
+    f.window.setField(Field::Pref, 4, QStringLiteral("75"));
     f.general.ApplyPreference(4);
     for (int g = 1; g <= 5; ++g) {
         QCOMPARE(int(f.general.PrefEighths[g]), g == 4 ? 6 : 0);
-        QCOMPARE(f.window.text(Field::Pref, g), g == 4 ? QStringLiteral("75.0%") : QStringLiteral("abc"));
+        QCOMPARE(f.window.field(Field::Pref, g), g == 4 ? QStringLiteral("75.0%") : QStringLiteral("abc"));
     }
 }
 
@@ -170,15 +172,15 @@ void TestPreferences::arbitraryTextsStayInRangeAndSettle()
         const int length = generator.bounded(12);
         for (int i = 0; i < length; ++i)
             text += alphabet[generator.bounded(int(alphabet.size()))];
-        f.window.setText(Field::Pref, 1, text);
+        f.window.setField(Field::Pref, 1, text);
         f.general.ApplyPreference(1);
         const qint16 eighths = f.general.PrefEighths[1];
-        const QString shown = f.window.text(Field::Pref, 1);
+        const QString shown = f.window.field(Field::Pref, 1);
         QVERIFY2(eighths >= 0 && eighths <= 8, qPrintable(text));
         QCOMPARE(shown, DisplayTexts[eighths]);
         f.general.ApplyPreference(1);
         QCOMPARE(f.general.PrefEighths[1], eighths);
-        QCOMPARE(f.window.text(Field::Pref, 1), shown);
+        QCOMPARE(f.window.field(Field::Pref, 1), shown);
     }
 }
 

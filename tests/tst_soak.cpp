@@ -2,6 +2,8 @@
 #include "constants.h"
 #include "fakecitywindow.h"
 #include "general.h"
+#include "localeforms.h"
+#include "qtbridge.h"
 
 #include <QFile>
 #include <QTest>
@@ -39,14 +41,14 @@ private:
     static QString ReadMap(const CityMap &map, GroupTable<int> &sizes)
     {
         sizes = {};
-        const QImage &image = map.image();
+        const Rgb *pixels = map.picture();
         for (int y = 0; y < MapSize; ++y) {
-            const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            const Rgb *row = pixels + y * MapSize;
             for (int x = 0; x < MapSize; ++x) {
-                const QRgb colour = row[x] & RGB_MASK;
+                const Rgb colour = row[x] & RgbMask;
                 GroupIndex found = NoGroup;
                 for (GroupIndex g = 1; g <= GroupCount; ++g) {
-                    if ((Groups[g].colour & RGB_MASK) == colour)
+                    if ((Groups[g].colour & RgbMask) == colour)
                         found = g;
                 }
                 if (found == NoGroup)
@@ -60,10 +62,10 @@ private:
 
     static QStringList Texts(const FakeCityWindow &window)
     {
-        QStringList texts{window.text(Field::Population)};
+        QStringList texts{window.field(Field::Population)};
         for (GroupIndex g = 1; g <= GroupCount; ++g)
-            texts << window.text(Field::Kount, g) << window.text(Field::Prop, g)
-                  << window.text(Field::Pref, g);
+            texts << window.field(Field::Kount, g) << window.field(Field::Prop, g)
+                  << window.field(Field::Pref, g);
         return texts;
     }
 
@@ -96,8 +98,14 @@ void TestSoak::fullCalendar()
 {
     FakeCityWindow window;
     RandomSource random([] { return 48213.625f; });
-    General general(window, random);
-    const DateText &dates = general.dateText();
+    const LocaleForms forms;   // the user's, as the window has them
+    General general(window, random, forms);
+    auto read = [&](const QString &text) {
+        const auto date = forms.ReadDate(text.toStdString());
+        return date ? QtBridge::ToQDate(*date) : QDate();
+    };
+    auto write = [&](QDate date) { return QtBridge::Q(forms.WriteDate(QtBridge::FromQDate(date))); };
+    const QDate firstDay(2005, 1, 1);
     general.BuildCity();
 
     Picture built;
@@ -108,12 +116,12 @@ void TestSoak::fullCalendar()
     int total = 0;
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
         QVERIFY2(built.sizes[g] > 0, qPrintable(QStringLiteral("group %1 is missing").arg(g)));
-        QCOMPARE(general.numberText().ReadNumber(window.text(Field::Kount, g)), double(built.sizes[g]));
+        QCOMPARE(forms.ReadNumber(window.text(Field::Kount, g)), double(built.sizes[g]));
         total += built.sizes[g];
     }
     QCOMPARE(total, CellCount);
-    QCOMPARE(general.numberText().ReadNumber(window.text(Field::Population)), double(CellCount));
-    QCOMPARE(dates.Read(window.text(Field::Dayt)), FirstDay());
+    QCOMPARE(forms.ReadNumber(window.text(Field::Population)), double(CellCount));
+    QCOMPARE(read(window.field(Field::Dayt)), firstDay);
 
     // A generation repaints nothing and touches no control; any of these would be a change.
     const int windowRepaints = window.windowRepaints;
@@ -124,16 +132,16 @@ void TestSoak::fullCalendar()
     QVERIFY2(startBytes > 0, "cannot read the resident set size from /proc/self/statm");
     qint64 peakBytes = startBytes;
 
-    QDate expected = FirstDay();
+    QDate expected = firstDay;
     for (int n = 1; n <= GenerationsToLastDay + 1; ++n) {
         general.NextGeneration();
-        expected = n <= GenerationsToLastDay ? expected.addDays(DaysPerGeneration) : FirstDay();
+        expected = n <= GenerationsToLastDay ? expected.addDays(DaysPerGeneration) : firstDay;
         if (n == GenerationsToLastDay && expected != QDate(9999, 12, 31))
             QFAIL(qPrintable(QStringLiteral("eight days a generation lead to %1, not the last day")
                                  .arg(expected.toString(Qt::ISODate))));
 
-        const QString dayt = window.text(Field::Dayt);
-        if (dates.Read(dayt) != expected || dayt != dates.Write(expected))
+        const QString dayt = window.field(Field::Dayt);
+        if (read(dayt) != expected || dayt != write(expected))
             QFAIL(qPrintable(QStringLiteral("after generation %1 the date reads \"%2\", not %3")
                                  .arg(n).arg(dayt, expected.toString(Qt::ISODate))));
 
@@ -157,7 +165,7 @@ void TestSoak::fullCalendar()
         }
     }
 
-    QCOMPARE(window.text(Field::Dayt), dates.Write(QDate(2005, 1, 1)));
+    QCOMPARE(window.field(Field::Dayt), write(firstDay));
 
     const qint64 endBytes = ResidentBytes();
     qInfo("resident set: %lld KiB at the start, %lld KiB at the end, %lld KiB at most",

@@ -2,6 +2,7 @@
 #include "constants.h"
 #include "mapview.h"
 #include "startup.h"
+#include "qtbridge.h"
 #include "vorn.h"
 
 #include <QApplication>
@@ -121,7 +122,7 @@ private:
     {
         qint64 total = 0;
         for (int g = 1; g <= GroupCount; ++g)
-            total += qint64(v.general().numberText().ReadNumber(v.text(CityWindow::Field::Kount, g)).value_or(-1));
+            total += qint64(v.general().forms().ReadNumber(v.text(CityWindow::Field::Kount, g)).value_or(-1));
         return total;
     }
 };
@@ -373,7 +374,7 @@ void TestVorn::mapShowsItsFocus()
     QVERIFY(!map->hasFocus());
     const QImage unfocused = drawn();
 
-    const QImage city = v.map().image().convertToFormat(QImage::Format_RGB32);
+    const QImage city = QtBridge::Picture(v.map());
     QCOMPARE(focused.copy(area), city);
     QCOMPARE(unfocused.copy(area), city);
     QVERIFY2(focused != unfocused, "the focus does not show on the map");
@@ -399,18 +400,18 @@ void TestVorn::startUpBuildsTheFirstCity()
     const auto v = Main();
     v->setTimerInterval(0);
     QCOMPARE(CountSum(*v), qint64(CellCount));
-    const NumberText &numbers = v->general().numberText();
-    QCOMPARE(v->text(CityWindow::Field::Population), numbers.FormatCount(CellCount));
-    QCOMPARE(v->general().dateText().Read(v->text(CityWindow::Field::Dayt)), QDate(2005, 1, 1));
+    const FieldForms &forms = v->general().forms();
+    QCOMPARE(v->text(CityWindow::Field::Population), forms.FormatCount(CellCount));
+    QCOMPARE(QtBridge::ToQDate(v->general().forms().ReadDate(v->text(CityWindow::Field::Dayt)).value_or(Date{})), QDate(2005, 1, 1));
     for (int g = 1; g <= GroupCount; ++g) {
-        QCOMPARE(v->text(CityWindow::Field::Pref, g), numbers.FormatPreference(0.5));
-        QVERIFY(!v->text(CityWindow::Field::Prop, g).isEmpty());
+        QCOMPARE(v->text(CityWindow::Field::Pref, g), forms.FormatPreference(0.5));
+        QVERIFY(!QtBridge::Q(v->text(CityWindow::Field::Prop, g)).isEmpty());
     }
     QVERIFY(child(*v, "PleaseWait")->isHidden());
     for (const char *button : {"PauseIt", "ContinueIt", "StartOver", "DisplayMore"})
         QVERIFY(!child(*v, button)->isHidden());
     QCOMPARE(v->focusWidget(), child(*v, "PauseIt"));
-    const QImage &image = v->map().image();
+    const QImage image = QtBridge::Picture(v->map());
     for (int y = 0; y < MapSize; ++y)
         for (int x = 0; x < MapSize; ++x)
             QVERIFY(GroupOfColour(image.pixel(x, y)) != NoGroup);
@@ -427,7 +428,7 @@ void TestVorn::enterAppliesThePreference()
     QTest::keyClicks(pref, QStringLiteral("25"));
     QCOMPARE(pref->text(), QStringLiteral("25"));
     QTest::keyClick(pref, Qt::Key_Return);
-    QCOMPARE(pref->text(), v.general().numberText().FormatPreference(0.25));
+    QCOMPARE(pref->text(), QtBridge::Q(v.general().forms().FormatPreference(0.25)));
     QCOMPARE(int(v.general().PrefEighths[3]), 2);
     QCOMPARE(QApplication::focusWidget(), pref);
 }
@@ -443,7 +444,7 @@ void TestVorn::leavingTheFieldAppliesThePreference()
     QTest::keyClicks(pref, QStringLiteral("0.5"));
     QTest::keyClick(pref, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), child(v, "Pref(3)"));
-    QCOMPARE(pref->text(), v.general().numberText().FormatPreference(0.5));
+    QCOMPARE(pref->text(), QtBridge::Q(v.general().forms().FormatPreference(0.5)));
     QCOMPARE(int(v.general().PrefEighths[2]), 4);
 }
 
@@ -459,7 +460,7 @@ void TestVorn::clickingAButtonAppliesThePreferenceFirst()
     QTest::mouseClick(child(v, "PauseIt"), Qt::LeftButton);
     QCOMPARE(v.timerInterval(), PausedIntervalMs);
     QCOMPARE(int(v.general().PrefEighths[4]), 6);
-    QCOMPARE(pref->text(), v.general().numberText().FormatPreference(0.75));
+    QCOMPARE(pref->text(), QtBridge::Q(v.general().forms().FormatPreference(0.75)));
 }
 
 void TestVorn::startOverCancelChangesNothing_data()
@@ -478,7 +479,7 @@ void TestVorn::startOverCancelChangesNothing()
     v.Vorn_PauseIt_Click();
     int beeps = 0;
     v.setBeep([&] { ++beeps; });
-    const QImage before = v.map().image().copy();
+    const QImage before = QtBridge::Picture(v.map());
     bool asked = false;
     answerNextQuestion([&](QMessageBox *box) {
         asked = true;
@@ -493,7 +494,7 @@ void TestVorn::startOverCancelChangesNothing()
     v.Vorn_StartOver_Click();
     QVERIFY(asked);
     QCOMPARE(beeps, 1);
-    QCOMPARE(v.map().image(), before);
+    QCOMPARE(QtBridge::Picture(v.map()), before);
     QCOMPARE(v.timerInterval(), PausedIntervalMs);
 }
 
@@ -508,14 +509,14 @@ void TestVorn::startOverOkBuildsANewCity()
         v.general().NextGeneration();
     int beeps = 0;
     v.setBeep([&] { ++beeps; });
-    const QImage before = v.map().image().copy();
+    const QImage before = QtBridge::Picture(v.map());
     now = 200.0f;
     answerNextQuestion([](QMessageBox *box) { box->button(QMessageBox::Ok)->click(); });
     v.Vorn_StartOver_Click();
     QCOMPARE(beeps, 1);
-    QVERIFY(v.map().image() != before);
+    QVERIFY(QtBridge::Picture(v.map()) != before);
     QCOMPARE(CountSum(v), qint64(CellCount));
-    QCOMPARE(v.general().dateText().Read(v.text(CityWindow::Field::Dayt)), QDate(2005, 1, 1));
+    QCOMPARE(QtBridge::ToQDate(v.general().forms().ReadDate(v.text(CityWindow::Field::Dayt)).value_or(Date{})), QDate(2005, 1, 1));
     QCOMPARE(v.timerInterval(), PausedIntervalMs);   // a paused clock stays paused
     QCOMPARE(v.focusWidget(), child(v, "PauseIt"));
 }

@@ -77,14 +77,35 @@ double DecimalValue(std::string_view literal)
 #if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
     double value = 0.0;
     const char *first = literal.data();
-    if (!literal.empty() && literal.front() == '+')
-        ++first;   // from_chars takes no plus sign
-    const auto result = std::from_chars(first, literal.data() + literal.size(), value);
+    const char *last = literal.data() + literal.size();
+    const bool negative = first != last && *first == '-';
+    if (first != last && (*first == '+' || *first == '-'))
+        ++first;   // from_chars takes no plus sign; the sign goes on at the end
+    const auto result = std::from_chars(first, last, value);
     if (result.ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone then: tell over- from underflow by strtod's sign.
-        return std::strtod(std::string(literal).c_str(), nullptr);
+        // Beyond a double either way (strtod would read the locale's point): the decimal
+        // place of the first significant digit tells which.
+        long digitsBeforePoint = 0;
+        long digitIndex = 0;
+        long firstSignificant = -1;
+        const char *c = first;
+        bool point = false;
+        for (; c != last && *c != 'e' && *c != 'E'; ++c) {
+            if (*c == '.') {
+                point = true;
+                continue;
+            }
+            if (firstSignificant < 0 && *c != '0')
+                firstSignificant = digitIndex;
+            ++digitIndex;
+            digitsBeforePoint += point ? 0 : 1;
+        }
+        const long exponent = c != last ? std::strtol(c + 1, nullptr, 10) : 0;
+        const long place = digitsBeforePoint - firstSignificant - 1;   // 0 for units, -1 for tenths
+        const bool overflow = firstSignificant >= 0 && exponent > -place;
+        value = overflow ? std::numeric_limits<double>::infinity() : 0.0;
     }
-    return value;
+    return negative ? -value : value;
 #else
     // Without from_chars for doubles (libc++ before 17), strtod; its C library (musl in
     // WebAssembly) reads "." whatever the locale.
