@@ -727,14 +727,17 @@ public:
         size_.clear();
         group_.clear();
         // Left as they are: each row writes its runs before they are read.
-        if (above_.size() < size_t(grid.width())) {
-            above_.resize(size_t(grid.width()));
-            here_.resize(size_t(grid.width()));
+        for (int g = 1; g <= GroupCount; ++g) {
+            if (above_[g].size() < size_t(grid.width())) {
+                above_[g].resize(size_t(grid.width()));
+                here_[g].resize(size_t(grid.width()));
+            }
         }
-        aboveRuns_ = 0;
+        aboveRuns_.fill(0);
         for (int y = 0; y < grid.height(); ++y) {
-            hereRuns_ = FindRuns(grid.row(y), grid.width());
-            Link();
+            FindRuns(grid.row(y), grid.width());
+            for (int g = 1; g <= GroupCount; ++g)
+                Link(g);
             std::swap(above_, here_);
             aboveRuns_ = hereRuns_;
         }
@@ -760,19 +763,20 @@ private:
     {
         int start;
         int end;   // the last home of the run
-        std::uint8_t group;
         std::int32_t label;
     };
 
-    // The runs' starts are found eight homes at a time, as the bytes in which a row differs
-    // from itself moved by one home: on the maps this finder takes most words hold none.
-    size_t FindRuns(const std::uint8_t *cells, int width)
+    // The runs of the row, by group, in order along it. Their starts are found eight homes at
+    // a time, as the bytes in which the row differs from itself moved by one home: on the maps
+    // this finder takes most words hold none.
+    void FindRuns(const std::uint8_t *cells, int width)
     {
-        Run *runs = here_.data();
-        size_t count = 0;
+        hereRuns_.fill(0);
         int start = 0;
         auto startAt = [&](int x) {
-            runs[count++] = {start, x - 1, cells[start], -1};
+            const int g = cells[start];
+            if (g != NoGroup)
+                here_[g][hereRuns_[g]++] = {start, x - 1, -1};
             start = x;
         };
         int x = 1;
@@ -788,7 +792,6 @@ private:
                 startAt(x);
         }
         startAt(width);
-        return count;
     }
 
     std::int32_t Root(std::int32_t label)
@@ -800,20 +803,18 @@ private:
         return label;
     }
 
-    void Link()
+    void Link(int group)
     {
-        const Run *above = above_.data();
+        const Run *above = above_[group].data();
+        const size_t aboveRuns = aboveRuns_[group];
+        Run *here = here_[group].data();
         size_t first = 0;   // the first run above that can still touch a run here
-        for (size_t i = 0; i < hereRuns_; ++i) {
-            Run &run = here_[i];
-            if (run.group == NoGroup)
-                continue;
-            while (first < aboveRuns_ && above[first].end < run.start - 1)
+        for (size_t i = 0; i < hereRuns_[group]; ++i) {
+            Run &run = here[i];
+            while (first < aboveRuns && above[first].end < run.start - 1)
                 ++first;
             std::int32_t label = -1;
-            for (size_t k = first; k < aboveRuns_ && above[k].start <= run.end + 1; ++k) {
-                if (above[k].group != run.group)
-                    continue;
+            for (size_t k = first; k < aboveRuns && above[k].start <= run.end + 1; ++k) {
                 const std::int32_t other = Root(above[k].label);
                 if (label < 0) {
                     label = other;
@@ -826,7 +827,7 @@ private:
                 label = std::int32_t(parent_.size());
                 parent_.push_back(label);
                 size_.push_back(0);
-                group_.push_back(run.group);
+                group_.push_back(std::uint8_t(group));
             }
             size_[size_t(label)] += run.end - run.start + 1;
             run.label = label;
@@ -853,10 +854,10 @@ private:
         return clusters;
     }
 
-    std::vector<Run> above_;
-    std::vector<Run> here_;
-    size_t aboveRuns_ = 0;
-    size_t hereRuns_ = 0;
+    GroupTable<std::vector<Run>> above_;   // the runs of the row above, by group
+    GroupTable<std::vector<Run>> here_;
+    GroupTable<size_t> aboveRuns_{};
+    GroupTable<size_t> hereRuns_{};
     std::vector<std::int32_t> parent_;
     std::vector<std::int32_t> size_;
     std::vector<std::uint8_t> group_;
