@@ -622,13 +622,13 @@ private:
 
         // In locals: the stores below might alias members, which would then make every
         // home wait for the one before through memory. For the same reason the sizes are
-        // added up a run of one label at a time, after the row, rather than a home at a time.
+        // added up a run of one label at a time, after the row, rather than a home at a time,
+        // and the labels' groups noted with them.
         size_t meetings = 0;
         size_t runs = 0;
         std::int32_t previous = -1;
         const std::int32_t first = next_;
         std::int32_t next = first;
-        std::uint8_t *group = group_.get();
         int *runStarts = runStarts_.data();
         std::pair<std::int32_t, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
@@ -638,7 +638,6 @@ private:
             const std::int32_t label = isNew ? next : found;
             met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
             meetings += Meets[code];
-            group[next] = cells[x];               // kept only if the label is new
             next += isNew ? 1 : 0;
             here[x] = label;
             runStarts[runs] = x;                  // kept only if a run starts here
@@ -649,8 +648,11 @@ private:
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
         runStarts[runs] = width;
-        for (size_t i = 0; i < runs; ++i)
-            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
+        for (size_t i = 0; i < runs; ++i) {
+            const std::int32_t label = here[runStarts[i]];
+            size_[label] += runStarts[i + 1] - runStarts[i];
+            group_[label] = cells[runStarts[i]];   // every label has a run in the row it is made
+        }
         for (size_t i = 0; i < meetings; ++i)
             Unite(meetings_[i].first, up[meetings_[i].second + 1]);
     }
