@@ -473,8 +473,8 @@ void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTable
 // Isolation xPx = sum_j x_jm^2 / t_j / N_m and normalized exposure P = sum_m sum_j t_j (pi_jm -
 // pi_m)^2 / (T (1 - pi_m)) over the tracts. The sums are gathered by the tract's number of
 // residents, so that each takes one division per size rather than one per tract; P is summed
-// as (T x_jm - t_j N_m)^2 / t_j, whole numbers of which none cancels another, rather than as
-// the difference of isolation and share, which loses digits when both are close.
+// from the whole numbers (T x_jm - t_j N_m)^2 / t_j, none negative, rather than as the
+// difference of isolation and share, which loses digits when the two are close.
 void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures &m)
 {
     constexpr int MostInTract = TractSide * TractSide;
