@@ -508,6 +508,40 @@ void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures
         m.exposureP = exposure;
 }
 
+// Homes eight at a time, as the bytes of a 64-bit word.
+constexpr int WordHomes = sizeof(std::uint64_t);
+
+// The top bit of each byte of the eight homes from `cells` that differs from the home before
+// it, and no other bit.
+std::uint64_t DifferingBytes(const std::uint8_t *cells)
+{
+    std::uint64_t word, before;
+    std::memcpy(&word, cells, sizeof word);
+    std::memcpy(&before, cells - 1, sizeof before);
+    const std::uint64_t differ = word ^ before;
+    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
+    return (((differ & Low7) + Low7) | differ) & ~Low7;
+}
+
+// Calls startsAt(x) for every home x from 1 to width - 1 whose group differs from the one
+// before it, in order, eight homes at a time.
+template <typename StartsAt>
+void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
+{
+    int x = 1;
+    for (; x + WordHomes <= width; x += WordHomes) {
+        for (std::uint64_t tops = DifferingBytes(cells + x); tops != 0; tops &= tops - 1) {
+            const int byte = std::endian::native == std::endian::little ? std::countr_zero(tops) / 8
+                                                                         : std::countl_zero(tops) / 8;
+            startsAt(x + byte);
+        }
+    }
+    for (; x < width; ++x) {
+        if (cells[x] != cells[x - 1])
+            startsAt(x);
+    }
+}
+
 struct Clusters
 {
     GroupTable<int> count{};
@@ -532,7 +566,6 @@ public:
         labelRows_.assign(2 * labelStride_, 0);
         codes_.resize(width);
         meetings_.resize(width);
-        runStarts_.resize(width + 1);
         next_ = 0;
         // A random city needs about one label for every four homes; growing to that a row at
         // a time would copy the tables over and over.
@@ -622,39 +655,38 @@ private:
 
         // In locals: the stores below might alias members, which would then make every
         // home wait for the one before through memory. For the same reason the sizes are
-        // added up a run of one label at a time, after the row, rather than a home at a time,
-        // and the labels' groups noted with them.
+        // added up a run at a time, after the row, rather than a home at a time.
         size_t meetings = 0;
-        size_t runs = 0;
-        std::int32_t previous = -1;
         const std::int32_t first = next_;
         std::int32_t next = first;
-        int *runStarts = runStarts_.data();
-        std::pair<std::int32_t, int> *met = meetings_.data();
+        int *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const std::uint8_t code = codes[x];
             const bool isNew = code == 0;
             const std::int32_t found = here[x + source[code]];
             const std::int32_t label = isNew ? next : found;
-            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
+            met[meetings] = x;                    // kept only if it met the label at x + 1 above
             meetings += Meets[code];
             next += isNew ? 1 : 0;
             here[x] = label;
-            runStarts[runs] = x;                  // kept only if a run starts here
-            runs += label != previous ? 1 : 0;
-            previous = label;
         }
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
-        runStarts[runs] = width;
-        for (size_t i = 0; i < runs; ++i) {
-            const std::int32_t label = here[runStarts[i]];
-            size_[label] += runStarts[i + 1] - runStarts[i];
-            group_[label] = cells[runStarts[i]];   // every label has a run in the row it is made
-        }
+
+        // The homes of one group next to each other along the row are one cluster, so a run of
+        // them adds its length to the label of its first home, whichever labels the others
+        // hold; and a new label is only ever made at the start of a run.
+        int start = 0;
+        auto runTo = [&](int end) {
+            size_[here[start]] += end - start;
+            group_[here[start]] = cells[start];
+            start = end;
+        };
+        ForEachRunStart(cells, width, runTo);
+        runTo(width);
         for (size_t i = 0; i < meetings; ++i)
-            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
+            Unite(here[met[i]], up[met[i] + 1]);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -681,8 +713,7 @@ private:
     size_t labelStride_ = 0;
     std::vector<std::int32_t> labelRows_;
     std::vector<std::uint8_t> codes_;
-    std::vector<std::pair<std::int32_t, int>> meetings_;   // label and column of each meeting in this row
-    std::vector<int> runStarts_;                        // where runs of one label start in this row
+    std::vector<int> meetings_;   // the column of each meeting in this row
     std::unique_ptr<std::int32_t[]> parent_;
     std::unique_ptr<std::int32_t[]> size_;
     std::unique_ptr<std::uint8_t[]> group_;
@@ -747,20 +778,6 @@ public:
     }
 
 private:
-    static constexpr int WordHomes = sizeof(std::uint64_t);
-
-    // The top bit of each byte of the eight homes from `cells` that differs from the home
-    // before it, and no other bit.
-    static std::uint64_t DifferingBytes(const std::uint8_t *cells)
-    {
-        std::uint64_t word, before;
-        std::memcpy(&word, cells, sizeof word);
-        std::memcpy(&before, cells - 1, sizeof before);
-        const std::uint64_t differ = word ^ before;
-        constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
-        return (((differ & Low7) + Low7) | differ) & ~Low7;
-    }
-
     struct Run
     {
         int start;
@@ -781,18 +798,7 @@ private:
                 here_[g][hereRuns_[g]++] = {start, x - 1, -1};
             start = x;
         };
-        int x = 1;
-        for (; x + WordHomes <= width; x += WordHomes) {
-            for (std::uint64_t tops = DifferingBytes(cells + x); tops != 0; tops &= tops - 1) {
-                const int byte = std::endian::native == std::endian::little ? std::countr_zero(tops) / 8
-                                                                             : std::countl_zero(tops) / 8;
-                startAt(x + byte);
-            }
-        }
-        for (; x < width; ++x) {
-            if (cells[x] != cells[x - 1])
-                startAt(x);
-        }
+        ForEachRunStart(cells, width, startAt);
         startAt(width);
     }
 
