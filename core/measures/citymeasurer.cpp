@@ -566,6 +566,7 @@ public:
         labelRows_.assign(2 * labelStride_, 0);
         codes_.resize(width);
         meetings_.resize(width);
+        runStarts_.resize(width + 1);
         next_ = 0;
         // A random city needs about one label for every four homes; growing to that a row at
         // a time would copy the tables over and over.
@@ -655,38 +656,37 @@ private:
 
         // In locals: the stores below might alias members, which would then make every
         // home wait for the one before through memory. For the same reason the sizes are
-        // added up a run at a time, after the row, rather than a home at a time.
+        // added up a run of one label at a time, after the row, rather than a home at a time.
         size_t meetings = 0;
+        size_t runs = 0;
+        std::int32_t previous = -1;
         const std::int32_t first = next_;
         std::int32_t next = first;
-        int *met = meetings_.data();
+        std::uint8_t *group = group_.get();
+        int *runStarts = runStarts_.data();
+        std::pair<std::int32_t, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const std::uint8_t code = codes[x];
             const bool isNew = code == 0;
             const std::int32_t found = here[x + source[code]];
             const std::int32_t label = isNew ? next : found;
-            met[meetings] = x;                    // kept only if it met the label at x + 1 above
+            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
             meetings += Meets[code];
+            group[next] = cells[x];               // kept only if the label is new
             next += isNew ? 1 : 0;
             here[x] = label;
+            runStarts[runs] = x;                  // kept only if a run starts here
+            runs += label != previous ? 1 : 0;
+            previous = label;
         }
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
-
-        // The homes of one group next to each other along the row are one cluster, so a run of
-        // them adds its length to the label of its first home, whichever labels the others
-        // hold; and a new label is only ever made at the start of a run.
-        int start = 0;
-        auto runTo = [&](int end) {
-            size_[here[start]] += end - start;
-            group_[here[start]] = cells[start];
-            start = end;
-        };
-        ForEachRunStart(cells, width, runTo);
-        runTo(width);
+        runStarts[runs] = width;
+        for (size_t i = 0; i < runs; ++i)
+            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
         for (size_t i = 0; i < meetings; ++i)
-            Unite(here[met[i]], up[met[i] + 1]);
+            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -713,7 +713,8 @@ private:
     size_t labelStride_ = 0;
     std::vector<std::int32_t> labelRows_;
     std::vector<std::uint8_t> codes_;
-    std::vector<int> meetings_;   // the column of each meeting in this row
+    std::vector<std::pair<std::int32_t, int>> meetings_;   // label and column of each meeting in this row
+    std::vector<int> runStarts_;                        // where runs of one label start in this row
     std::unique_ptr<std::int32_t[]> parent_;
     std::unique_ptr<std::int32_t[]> size_;
     std::unique_ptr<std::uint8_t[]> group_;
