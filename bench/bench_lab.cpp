@@ -17,16 +17,16 @@ static void BM_Run100Years(benchmark::State &state)
     QTemporaryDir dir;
     RunPlan plan;
     plan.seed = 7;
-    plan.prefs = QStringList(GroupCount, QStringLiteral("50%"));
+    plan.prefTexts = std::vector<std::string>(GroupCount, "50%");
     plan.generations = GenerationsForYears(100);
     plan.every = RunLimits::DefaultEvery;
-    plan.outDir = dir.path();
+    plan.outDir = dir.path().toStdString();
     for (auto _ : state) {
         RunRecorder recorder(plan, {QStringLiteral("velmora-lab")});
         if (recorder.Begin())
             state.SkipWithError("cannot write the files");
         LabRun run(plan);
-        run.Execute([&](qint64 g, const HeadlessCity &city) { return !recorder.Visit(g, city); });
+        run.Execute([&](std::int64_t g, const HeadlessCity &city) { return !recorder.Visit(g, city); });
         if (recorder.Finish())
             state.SkipWithError("cannot write the files");
     }

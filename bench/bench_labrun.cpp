@@ -15,7 +15,7 @@ RunPlan TenYears()
 {
     RunPlan plan;
     plan.seed = 7;
-    plan.prefs = QStringList(GroupCount, QStringLiteral("50%"));
+    plan.prefTexts = std::vector<std::string>(GroupCount, "50%");
     plan.generations = GenerationsForYears(10);
     plan.every = RunLimits::DefaultEvery;
     return plan;
@@ -30,7 +30,7 @@ static void BM_LabRunTenYears(benchmark::State &state)
     for (auto _ : state) {
         std::vector<Sample> samples;
         LabRun run(plan);
-        run.Execute([&](qint64 g, const HeadlessCity &city) {
+        run.Execute([&](std::int64_t g, const HeadlessCity &city) {
             if (plan.measuredAt(g))
                 samples.push_back(TakeSample(city, g));
             return true;
@@ -46,7 +46,7 @@ static void BM_BuildAndRunTenYears(benchmark::State &state)
     const RunPlan plan = TenYears();
     for (auto _ : state) {
         LabRun run(plan);
-        run.Execute([](qint64, const HeadlessCity &) { return true; });
+        run.Execute([](std::int64_t, const HeadlessCity &) { return true; });
         benchmark::DoNotOptimize(&run);
     }
 }

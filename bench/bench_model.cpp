@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
 #include "headlesscity.h"
+#include "preferencetext.h"
 
 #include "benchmain.h"
 
@@ -22,7 +23,7 @@ BENCHMARK(BM_HeadlessBuildCity)->Unit(benchmark::kMillisecond);
 static void BM_HeadlessGeneration(benchmark::State &state)
 {
     HeadlessCity city(7);
-    const QString preference = QString::number(state.range(0) * 12.5);
+    const std::string preference = PreferenceText(std::int16_t(state.range(0)));
     for (int g = 1; g <= GroupCount; ++g)
         city.setText(CityWindow::Field::Pref, g, preference);
     city.general().BuildCity();

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "measurestable.h"
 #include "runseed.h"
 #include "sweeprunner.h"
 
@@ -22,7 +23,7 @@ namespace {
 SweepDefinition Fixed()
 {
     SweepDefinition definition;
-    definition.prefs = {PreferenceSet{}, {0, 4}, {4}, {4}, {4, 8}, {4}};
+    definition.prefSets = {PreferenceSet{}, {0, 4}, {4}, {4}, {4, 8}, {4}};
     definition.seeds = 2;
     definition.baseSeed = 11;
     definition.generations = 457;   // ten years
@@ -63,7 +64,7 @@ static void BM_SeparateRunProcesses(benchmark::State &state)
             const int status = QProcess::execute(
                 QStringLiteral(VELMORA_LAB),
                 {QStringLiteral("run"), QStringLiteral("--seed"), QString::number(run.seed), QStringLiteral("--prefs"),
-                 run.prefs.join(u','), QStringLiteral("--generations"), QString::number(definition.generations),
+                 QString::fromStdString(MeasuresTable::JoinedLine(run.prefTexts)).trimmed(), QStringLiteral("--generations"), QString::number(definition.generations),
                  QStringLiteral("--every"), QString::number(definition.every), QStringLiteral("--quiet"),
                  QStringLiteral("--out"), folder.filePath(QString::number(run.runId))});
             if (status != 0)
@@ -82,7 +83,7 @@ static void BM_HundredYearRun(benchmark::State &state)
 {
     SweepDefinition definition;
     const qint16 eighths = qint16(state.range(0));
-    definition.prefs = {PreferenceSet{}, {eighths}, {eighths}, {eighths}, {eighths}, {eighths}};
+    definition.prefSets = {PreferenceSet{}, {eighths}, {eighths}, {eighths}, {eighths}, {eighths}};
     definition.generations = 4566;   // 100 years
     definition.every = 46;
     quint32 id = 0;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "constants.h"
+#include "preferencetext.h"
 #include "vorn.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ static void BM_NextGeneration(benchmark::State &state)
     Vorn vorn;
     vorn.setTimerInterval(PausedIntervalMs);
     vorn.show();
-    const QString preference = QString::number(state.range(0) * 12.5);
+    const std::string preference = PreferenceText(std::int16_t(state.range(0)));
     for (int g = 1; g <= GroupCount; ++g)
         vorn.setText(Field::Pref, g, preference);
     vorn.general().BuildCity();
@@ -49,15 +50,16 @@ static void BM_TicksPerSecond(benchmark::State &state)
     Vorn vorn;
     vorn.show();
     vorn.general().BuildCity();
-    const DateText &dates = vorn.general().dateText();
+    const FieldForms &forms = vorn.general().forms();
+    auto day = [&] { return DayNumber(forms.ReadDate(vorn.text(Field::Dayt)).value_or(FirstDay)); };
     for (auto _ : state) {
-        const QDate from = dates.Read(vorn.text(Field::Dayt));
+        const long from = day();
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 2000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         const double seconds = clock.nsecsElapsed() / 1e9;
-        const double ticks = from.daysTo(dates.Read(vorn.text(Field::Dayt))) / double(DaysPerGeneration);
+        const double ticks = double(day() - from) / double(DaysPerGeneration);
         state.counters["ticks_per_s"] = ticks / seconds;
     }
 }

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, as text, to the preference field and to the number and date
-// readings, in several locales, and aborts when an invariant breaks.
+// readings, in several locales and in the core's own US English, and aborts when an
+// invariant breaks or the core reads a number otherwise than Qt does in US English.
 
-#include "datetext.h"
 #include "fakecitywindow.h"
 #include "general.h"
+#include "localeforms.h"
 #include "numbertext.h"
 #include "randomsource.h"
+#include "usenglishforms.h"
 
-#include <QDate>
 #include <QLocale>
 #include <QString>
 
@@ -45,10 +46,11 @@ using Field = CityWindow::Field;
 // outside the Basic Multilingual Plane, two UTF-16 units each).
 struct Model
 {
-    explicit Model(const QLocale &locale)
+    // The desktop's forms in `locale`, or the core's own US English ones.
+    Model(const QLocale &locale, bool core)
         : locale(locale)
-        , general(window, random, locale)
-        , dates(locale)
+        , forms(core ? std::unique_ptr<FieldForms>(new UsEnglishForms) : std::make_unique<LocaleForms>(locale))
+        , general(window, random, *forms)
     {
         // Written out rather than taken from the model, which is what is being checked.
         const char *const shown[] = {".0%", "12.5%", "25.0%", "37.5%", "50.0%",
@@ -58,40 +60,48 @@ struct Model
     }
 
     QLocale locale;
+    std::unique_ptr<FieldForms> forms;
     FakeCityWindow window;
     RandomSource random{[] { return 0.0f; }};
     General general;
-    DateText dates;
     std::array<QString, 9> displays;
 };
 
+// The fuzzer runs millions of inputs: the models are built once, for the whole process.
 std::vector<std::unique_ptr<Model>> &Models()
 {
     static std::vector<std::unique_ptr<Model>> models = [] {
         std::vector<std::unique_ptr<Model>> m;
         for (const char *name : {"en_US", "de_DE", "fr_FR", "ar_EG", "ccp_BD"})
-            m.push_back(std::make_unique<Model>(QLocale(QString::fromLatin1(name))));
+            m.push_back(std::make_unique<Model>(QLocale(QString::fromLatin1(name)), false));
+        m.push_back(std::make_unique<Model>(QLocale(QLocale::English, QLocale::UnitedStates), true));
         return m;
     }();
     return models;
+}
+
+const LocaleForms &QtUsEnglish()
+{
+    static const LocaleForms forms(QLocale(QLocale::English, QLocale::UnitedStates));
+    return forms;
 }
 
 void CheckPreference(Model &m, const QString &text, qint16 before)
 {
     constexpr int g = 3;
     m.general.PrefEighths[g] = before;
-    m.window.setText(Field::Pref, g, text);
+    m.window.setField(Field::Pref, g, text);
     m.general.ApplyPreference(g);
 
     const qint16 eighths = m.general.PrefEighths[g];
-    const QString shown = m.window.text(Field::Pref, g);
+    const QString shown = m.window.field(Field::Pref, g);
     REQUIRE(eighths >= 0 && eighths <= 8, text, m.locale);
     REQUIRE(shown == m.displays[eighths], text, m.locale);
 
     // Confirming the field without editing it changes nothing.
     m.general.ApplyPreference(g);
     REQUIRE(m.general.PrefEighths[g] == eighths, text, m.locale);
-    REQUIRE(m.window.text(Field::Pref, g) == shown, text, m.locale);
+    REQUIRE(m.window.field(Field::Pref, g) == shown, text, m.locale);
 }
 
 // The leading number read the plain way: the text without its blanks, cut to the longest
@@ -133,24 +143,31 @@ double PlainLeadingNumber(const QString &text)
 
 void CheckNumbers(const Model &m, const QString &text)
 {
-    const double leading = NumberText::ReadLeadingNumber(text);
+    const std::string utf8 = text.toStdString();
+    const double leading = NumberText::ReadLeadingNumber(utf8);
     REQUIRE(!std::isnan(leading), text, m.locale);
     REQUIRE(leading == PlainLeadingNumber(text), text, m.locale);
 
-    if (const auto whole = m.general.numberText().ReadNumber(text); whole && std::isfinite(*whole)) {
+    const auto whole = m.forms->ReadNumber(utf8);
+    if (whole && std::isfinite(*whole)) {
         // The four-decimal text reads back as exactly the number it was rounded to (a zero's
         // sign aside, which == ignores).
-        const QString four = NumberText::FormatFourDecimals(*whole);
+        const std::string four = NumberText::FormatFourDecimals(*whole);
         const double expected = std::strtod(QString::number(*whole, 'f', 4).toLatin1().constData(), nullptr);
         REQUIRE(NumberText::ReadLeadingNumber(four) == expected, text, m.locale);
+    }
+    if (dynamic_cast<const UsEnglishForms *>(m.forms.get())) {
+        const auto qt = QtUsEnglish().ReadNumber(utf8);
+        REQUIRE(whole.has_value() == qt.has_value(), text, m.locale);
+        REQUIRE(!whole || *whole == *qt || (std::isnan(*whole) && std::isnan(*qt)), text, m.locale);
     }
 }
 
 void CheckDate(const Model &m, const QString &text)
 {
-    const QDate date = m.dates.Read(text);
-    if (date.isValid() && date.year() >= 1 && date.year() <= 9999)
-        REQUIRE(m.dates.Read(m.dates.Write(date)) == date, text, m.locale);
+    const auto date = m.forms->ReadDate(text.toStdString());
+    if (date && int(date->year()) >= 1 && int(date->year()) <= 9999)
+        REQUIRE(m.forms->ReadDate(m.forms->WriteDate(*date)) == date, text, m.locale);
 }
 
 } // namespace

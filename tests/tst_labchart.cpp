@@ -39,7 +39,7 @@ public:
             return values;
         };
         for (GroupIndex g = 1; g <= GroupCount; ++g)
-            chart.series.push_back({GroupName(g), QColor(Groups[g].colour), 0,
+            chart.series.push_back({QString::fromStdString(GroupName(g)), QColor(Groups[g].colour), 0,
                                     rising(g == 1 ? 0.65 : 0.1, 0.85 - 0.03 * g, 4.0 + 3 * g)});
         std::fill_n(chart.series.back().values.begin() + 30, 10, std::nullopt);
         chart.series.push_back({QStringLiteral("All residents"), Qt::black, 0, rising(0.46, 0.8, 6)});
@@ -83,7 +83,7 @@ void TestLabChart::showsItsAxesLegendAndGroupColours()
         for (int x = 0; x < image.width(); ++x)
             ++pixels[GroupOfColour(image.pixel(x, y))];
     for (GroupIndex g = 1; g <= GroupCount; ++g)
-        QVERIFY2(pixels[g] > image.width() / 4, qPrintable(GroupName(g)));
+        QVERIFY2(pixels[g] > image.width() / 4, GroupName(g).c_str());
 }
 
 void TestLabChart::refusesAndLeavesNoFile_data()

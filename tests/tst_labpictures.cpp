@@ -3,6 +3,7 @@
 #include "citymap.h"
 #include "constants.h"
 #include "gifwriter.h"
+#include "mappalette.h"
 #include "snapshot.h"
 
 #include <QDir>
@@ -40,13 +41,13 @@ public:
     {
         std::mt19937 engine(seed);
         const auto uniform = [&] { return float(engine() >> 8) / float(1u << 24); };
-        CityMap map(qRgb(240, 240, 240));
+        CityMap map(RgbOf(240, 240, 240));
         for (int y = 0; y < MapSize; ++y)
             for (int x = 0; x < MapSize; ++x)
                 map.PlotResident(x, y, DrawGroup(uniform(), ConstructionCutoffs));
         for (int i = 0; i < MovesPerGeneration; ++i)
             map.PlotResident(int(uniform() * MapSize), int(uniform() * MapSize), NoGroup);
-        return map.image();
+        return MapImage(map);
     }
 
     static QImage WithForeignHome()

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "corestrings.h"
 #include "headlesscity.h"
 #include "heatmap.h"
 #include "measurestable.h"
+#include "preferencetext.h"
 #include "runseed.h"
 #include "shardfiles.h"
+#include "sweepdefinitionjson.h"
 #include "sweepmerge.h"
 #include "sweeprunner.h"
 #include "sweeptable.h"
@@ -38,7 +41,7 @@ const QString Version = QStringLiteral(VELMORA_VERSION);
 SweepDefinition Small(quint32 baseSeed = 11)
 {
     SweepDefinition definition;
-    definition.prefs = SetsOf({{0, 8}, {4}, {4}, {0, 4}, {4}});
+    definition.prefSets = SetsOf({{0, 8}, {4}, {4}, {0, 4}, {4}});
     definition.seeds = 2;
     definition.baseSeed = baseSeed;
     definition.generations = 3;
@@ -154,17 +157,17 @@ void TestSweep::readsPreferenceSets_data()
     QTest::newRow("ranges and values in one list") << "6..8|0..2/2,.5,.5,.5,.5"
                                                   << SetsOf({{0, 2, 6, 7, 8}, four, four, four, four});
     QTest::newRow("a step past the end") << "1..8/9, 2..2 ,.5,.5,.5" << SetsOf({{1}, {2}, four, four, four});
-    // Percentages as typed into the window: 4 % is nothing, 150 % all eight.
-    QTest::newRow("4%,12.5,100,150%,.5") << "4%,12.5,100,150%,.5" << SetsOf({{0}, {1}, {8}, {8}, four});
+    // Percentages: 4 % is nothing; without the sign, a number above 8 is one too.
+    QTest::newRow("4%,12.5,100,100%,.5") << "4%,12.5,100,100%,.5" << SetsOf({{0}, {1}, {8}, {8}, four});
 }
 
 void TestSweep::readsPreferenceSets()
 {
     QFETCH(QString, text);
     QFETCH(Sets, sets);
-    QString problem;
-    const auto read = ReadPreferenceSets(text, &problem);
-    QVERIFY2(read, qPrintable(problem));
+    std::string problem;
+    const auto read = ReadPreferenceSets(text.toStdString(), &problem);
+    QVERIFY2(read, problem.c_str());
     QCOMPARE(*read, sets);
 }
 
@@ -186,6 +189,8 @@ void TestSweep::refusesBadPreferenceSets_data()
     QTest::newRow("a value twice") << "50%|.5,.5,.5,.5,.5" << "gives 4 eighths a second time";
     QTest::newRow("0|4|8, eighths or percent") << "0|4|8,.5,.5,.5,.5" << "Blue: '4' could be 4/8, as in a range, or what `run` reads, 4 % (0/8)";
     QTest::newRow("1, an eighth or all") << ".5,.5,.5,.5, 1 " << "Yellow: ' 1 ' could be 1/8, as in a range, or what `run` reads, all eight (8/8)";
+    QTest::newRow("above 100 %") << ".5,.5,150%,.5,.5" << "Green: '150%' is above 100 %";
+    QTest::newRow("a fraction with a % sign") << "0.5%,.5,.5,.5,.5" << "'0.5%' is a fraction with a % sign";
     QTest::newRow("overlapping ranges") << "0..4|4..8,.5,.5,.5,.5" << "gives 4 eighths a second time";
 }
 
@@ -193,9 +198,9 @@ void TestSweep::refusesBadPreferenceSets()
 {
     QFETCH(QString, text);
     QFETCH(QString, reason);
-    QString problem;
-    QVERIFY(!ReadPreferenceSets(text, &problem));
-    QVERIFY2(problem.contains(reason), qPrintable(problem));
+    std::string problem;
+    QVERIFY(!ReadPreferenceSets(text.toStdString(), &problem));
+    QVERIFY2(ToQString(problem).contains(reason), problem.c_str());
 }
 
 void TestSweep::preferenceTextsReadBackAsTheirEighths()
@@ -209,35 +214,36 @@ void TestSweep::preferenceTextsReadBackAsTheirEighths()
 
 void TestSweep::fingerprintIsTheRunsNotTheSpelling()
 {
-    QString problem;
+    std::string problem;
     SweepDefinition a = Small();
     SweepDefinition b = Small();
-    const auto one = ReadPreferenceSets(QStringLiteral("0..8/2,.5,.5,.5,1..4/3"), &problem);
-    const auto other = ReadPreferenceSets(QStringLiteral("100%|0|6..6|25%|50,4..4,50%,.5,4..4|12.5%"), &problem);
+    const auto one = ReadPreferenceSets("0..8/2,.5,.5,.5,1..4/3", &problem);
+    const auto other = ReadPreferenceSets("100%|0|6..6|25%|50,4..4,50%,.5,4..4|12.5%", &problem);
     QVERIFY(one && other);
-    a.prefs = *one;
-    b.prefs = *other;
-    QCOMPARE(a.fingerprint(), b.fingerprint());
-    QCOMPARE(a.fingerprint().size(), 64);
-    QCOMPARE(SweepDefinition::fromJson(a.toJson(), &problem), std::optional(a));
+    a.prefSets = *one;
+    b.prefSets = *other;
+    QCOMPARE(SweepFingerprint(a), SweepFingerprint(b));
+    QCOMPARE(SweepFingerprint(a).size(), 64);
+    QString reason;
+    QCOMPARE(SweepDefinitionFromJson(SweepDefinitionToJson(a), &reason), std::optional(a));
 
     for (auto change : std::initializer_list<void (*)(SweepDefinition &)>{
              [](SweepDefinition &d) { ++d.seeds; }, [](SweepDefinition &d) { ++d.baseSeed; },
              [](SweepDefinition &d) { ++d.generations; }, [](SweepDefinition &d) { ++d.every; },
-             [](SweepDefinition &d) { d.prefs[5] = {3}; }}) {
+             [](SweepDefinition &d) { d.prefSets[5] = {3}; }}) {
         SweepDefinition c = a;
         change(c);
-        QVERIFY(c.fingerprint() != a.fingerprint());
+        QVERIFY(SweepFingerprint(c) != SweepFingerprint(a));
     }
 }
 
 void TestSweep::expandsBlueOutermostAndSeedsInnermost()
 {
     SweepDefinition definition;
-    QString problem;
-    const auto sets = ReadPreferenceSets(QStringLiteral("0|100%,2..3,.5,0..8/4,100%"), &problem);
-    QVERIFY2(sets, qPrintable(problem));
-    definition.prefs = *sets;
+    std::string problem;
+    const auto sets = ReadPreferenceSets("0|100%,2..3,.5,0..8/4,100%", &problem);
+    QVERIFY2(sets, problem.c_str());
+    definition.prefSets = *sets;
     definition.seeds = 3;
     definition.baseSeed = 4000000000u;
     const std::vector<SweepRun> runs = ExpandRuns(definition);
@@ -256,7 +262,7 @@ void TestSweep::expandsBlueOutermostAndSeedsInnermost()
                     const GroupTable<qint16> eighths{0, blue, red, 4, gray, 8};
                     QCOMPARE(run.prefEighths, eighths);
                     for (GroupIndex g = 1; g <= GroupCount; ++g) {
-                        reader.TypePreference(g, run.prefs[g - 1]);
+                        reader.TypePreference(g, run.prefTexts[size_t(g - 1)]);
                         QCOMPARE(reader.general().PrefEighths[g], eighths[g]);
                     }
                 }
@@ -364,8 +370,8 @@ void TestSweep::resumeDropsWhatAKillLeftUnfinished()
     QVERIFY(scan.Read(whole.runsPath(), whole.measuresPath()));
     const QByteArray runs = Contents(whole.runsPath());
     const QByteArray measures = Contents(whole.measuresPath());
-    QByteArray runsPart = SweepTable::RunsHeaderLine();
-    QByteArray measuresPart = SweepTable::MeasuresHeaderLine();
+    QByteArray runsPart = ToBytes(SweepTable::RunsHeaderLine());
+    QByteArray measuresPart = ToBytes(SweepTable::MeasuresHeaderLine());
     for (int i = 0; i < run; ++i) {
         const RunBlock &block = scan.runs()[size_t(i)];
         measuresPart += measures.mid(block.measuresOffset, block.measuresLength);
@@ -461,7 +467,7 @@ void TestSweep::heatMapAveragesTheSeeds()
 {
     // Each cell from the merged table by hand: the mean of its runs' last same_share_all.
     const QString runsFile = QDir(reference_).filePath(QLatin1String(SweepMerge::RunsFile));
-    const QStringList header = SweepTable::RunsHeader();
+    const QStringList header = ToQStringList(SweepTable::RunsHeader());
     std::map<std::pair<int, int>, std::pair<double, int>> cells;
     const QList<QByteArray> lines = runs_.trimmed().split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -580,7 +586,7 @@ void TestSweep::aRunRepeatedAloneGivesItsRows()
     const QString folder = scratch_.filePath(QStringLiteral("run 5 alone"));
     const int status = QProcess::execute(QStringLiteral(VELMORA_LAB),
                                          {QStringLiteral("run"), QStringLiteral("--seed"), QString::number(run.seed),
-                                          QStringLiteral("--prefs"), run.prefs.join(u','), QStringLiteral("--generations"),
+                                          QStringLiteral("--prefs"), ToQStringList(run.prefTexts).join(u','), QStringLiteral("--generations"),
                                           QStringLiteral("3"), QStringLiteral("--every"), QStringLiteral("2"),
                                           QStringLiteral("--out"), folder, QStringLiteral("--quiet")});
     QCOMPARE(status, 0);

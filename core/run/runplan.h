@@ -30,6 +30,7 @@ struct RunPlan
     bool gif = false;
     int gifEvery = 0;                 // frames of the animation every this many generations
     bool chart = false;
+    bool captions = true;             // a strip under each picture of the map saying what it shows
     std::string outDir;               // empty: a table on standard output instead of files
 
     bool operator==(const RunPlan &) const = default;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "heatmap.h"
 
+#include "corestrings.h"
+#include "measurestable.h"
+
 #include "measurecolumns.h"
 #include "runplan.h"
 #include "sweeptable.h"
@@ -125,7 +128,7 @@ std::pair<GroupIndex, GroupIndex> HeatMapAxes(const SweepDefinition &definition,
     std::vector<GroupIndex> order;
     for (const bool swept : {true, false}) {
         for (GroupIndex g = 1; g <= GroupCount; ++g) {
-            if ((definition.prefs[g].size() > 1) == swept)
+            if ((definition.prefSets[g].size() > 1) == swept)
                 order.push_back(g);
         }
     }
@@ -149,13 +152,13 @@ std::variant<HeatMap, QString> ReadHeatMap(const QString &runsFile, const SweepD
     HeatMap map;
     map.measure = measure;
     for (const MeasureColumn &column : MeasureColumns()) {
-        if (column.name == measure)
-            map.description = column.description;
+        if (ToQString(column.name) == measure)
+            map.description = ToQString(column.description);
     }
     map.x = x;
     map.y = y;
-    map.xValues = definition.prefs[x];
-    map.yValues = definition.prefs[y];
+    map.xValues = definition.prefSets[x];
+    map.yValues = definition.prefSets[y];
     map.runsPerCell = definition.runCount() / (map.xValues.size() * map.yValues.size());
     map.years = YearsOfGeneration(definition.generations);
     map.seeds = definition.seeds;
@@ -164,12 +167,12 @@ std::variant<HeatMap, QString> ReadHeatMap(const QString &runsFile, const SweepD
     QFile file(runsFile);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1: %2").arg(runsFile, file.errorString());
-    const QStringList header = SweepTable::RunsHeader();
-    if (file.readLine() != SweepTable::RunsHeaderLine())
+    const QStringList header = ToQStringList(SweepTable::RunsHeader());
+    if (file.readLine() != ToBytes(SweepTable::RunsHeaderLine()))
         return QStringLiteral("%1 is not a runs table of this version").arg(runsFile);
     const qsizetype valueColumn = header.indexOf(measure);
-    const qsizetype xColumn = header.indexOf(QStringLiteral("pref_%1_eighths").arg(GroupName(x).toLower()));
-    const qsizetype yColumn = header.indexOf(QStringLiteral("pref_%1_eighths").arg(GroupName(y).toLower()));
+    const qsizetype xColumn = header.indexOf(ToQString(MeasuresTable::PreferenceColumn(x)));
+    const qsizetype yColumn = header.indexOf(ToQString(MeasuresTable::PreferenceColumn(y)));
     if (valueColumn < 0 || xColumn < 0 || yColumn < 0)
         return QStringLiteral("%1 has no column %2").arg(runsFile, measure);
 
@@ -200,7 +203,7 @@ std::variant<HeatMap, QString> ReadHeatMap(const QString &runsFile, const SweepD
 
 QString HeatMapFileName(const HeatMap &map)
 {
-    return QStringLiteral("heatmap-%1-%2-%3.png").arg(map.measure, GroupName(map.x).toLower(), GroupName(map.y).toLower());
+    return QStringLiteral("heatmap-%1-%2-%3.png").arg(map.measure, ToQString(GroupKey(map.x)), ToQString(GroupKey(map.y)));
 }
 
 WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
@@ -287,7 +290,7 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     painter.setFont(Font(Text.axisTitle, true));
     const int titleHeight = Place.titleHeight;
     painter.drawText(QRect(grid.left(), grid.bottom() + Place.axisTitleGap, grid.width(), titleHeight), Qt::AlignCenter,
-                     QStringLiteral("%1 preference (eighths of the neighbours)").arg(GroupName(map.x)));
+                     QStringLiteral("%1 preference (eighths of the neighbours)").arg(ToQString(GroupName(map.x))));
     // A title turned to run along a vertical line through `centre`, reading upwards or down.
     auto turned = [&](QPoint centre, int length, qreal degrees, const QString &text) {
         painter.save();
@@ -299,7 +302,7 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     constexpr qreal Upwards = -90;
     constexpr qreal Downwards = 90;
     turned({grid.left() - Place.yTitleOffset, grid.center().y()}, grid.height(), Upwards,
-           QStringLiteral("%1 preference (eighths of the neighbours)").arg(GroupName(map.y)));
+           QStringLiteral("%1 preference (eighths of the neighbours)").arg(ToQString(GroupName(map.y))));
 
     // The colour scale: the bar from low (bottom) to high, its ticks and its title.
     const QRect bar(grid.right() + Picture.scaleGap, grid.top(), Picture.scaleWidth, grid.height());

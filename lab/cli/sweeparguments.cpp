@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sweeparguments.h"
 
+#include "corestrings.h"
+
 #include "measurecolumns.h"
 
 #include <QCommandLineParser>
@@ -90,7 +92,7 @@ std::variant<Shard, UsageError> ReadShard(const QString &text, const QProcessEnv
 std::optional<GroupIndex> GroupNamed(const QString &name)
 {
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
-        if (name.compare(GroupName(g), Qt::CaseInsensitive) == 0)
+        if (name.compare(ToQString(GroupName(g)), Qt::CaseInsensitive) == 0)
             return g;
     }
     return std::nullopt;
@@ -131,11 +133,11 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
     settings.resume = parser.isSet(o.resume);
 
     const QString prefs = parser.isSet(o.prefs) ? parser.value(o.prefs) : DefaultPreferences;
-    QString problem;
-    const auto sets = ReadPreferenceSets(prefs, &problem);
+    std::string problem;
+    const auto sets = ReadPreferenceSets(ToStd(prefs), &problem);
     if (!sets)
-        return BadArgument(QStringLiteral("prefs"), prefs, problem);
-    definition.prefs = *sets;
+        return BadArgument(QStringLiteral("prefs"), prefs, ToQString(problem));
+    definition.prefSets = *sets;
 
     if (parser.isSet(o.seeds)) {
         const auto seeds = WholeNumberArgument(parser.value(o.seeds), 1, SweepLimits::MaxSeeds);
@@ -220,7 +222,7 @@ std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments)
         const QString measure = chart.startsWith(FinalPrefix) ? chart.mid(FinalPrefix.size()) : QString();
         QStringList names;
         for (const MeasureColumn &column : MeasureColumns())
-            names << column.name;
+            names << ToQString(column.name);
         if (!names.contains(measure))
             return BadArgument(QStringLiteral("chart"), chart,
                                QStringLiteral("give final:MEASURE, a measure at the end of the runs, one of %1")

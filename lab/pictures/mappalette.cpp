@@ -59,3 +59,11 @@ void ScaledRow(const std::vector<uchar> &indices, int y, int scale, uchar *out)
     for (int x = 0; x < MapSize; ++x)
         out = std::fill_n(out, scale, row[x]);
 }
+
+QImage MapImage(const CityMap &map)
+{
+    // 0xffRRGGBB is Qt's RGB32; the copy outlives the map's own pixels.
+    return QImage(reinterpret_cast<const uchar *>(map.picture()), MapSize, MapSize, MapSize * int(sizeof(Rgb)),
+                  QImage::Format_RGB32)
+        .copy();
+}

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "runplan.h"
+#include "runplanjson.h"
 
-#include "constants.h"
+#include "corestrings.h"
 
 #include <QJsonArray>
 
@@ -23,26 +23,27 @@ const QLatin1String Scale("scale");
 const QLatin1String Gif("gif");
 const QLatin1String GifEvery("gif_every");
 const QLatin1String Chart("chart");
+const QLatin1String Captions("captions");
 } // namespace Key
 
-QJsonArray TextArray(const QStringList &texts)
+QJsonArray TextArray(const std::vector<std::string> &texts)
 {
     QJsonArray array;
-    for (const QString &text : texts)
-        array.append(text);
+    for (const std::string &text : texts)
+        array.append(ToQString(text));
     return array;
 }
 
-std::optional<QStringList> FivePreferences(const QJsonValue &value)
+std::optional<std::vector<std::string>> FivePreferenceTexts(const QJsonValue &value)
 {
     const QJsonArray array = value.toArray();
     if (!value.isArray() || array.size() != GroupCount)
         return std::nullopt;
-    QStringList texts;
+    std::vector<std::string> texts;
     for (const QJsonValue &text : array) {
         if (!text.isString())
             return std::nullopt;
-        texts << text.toString();
+        texts.push_back(ToStd(text.toString()));
     }
     return texts;
 }
@@ -59,38 +60,29 @@ std::optional<qint64> JsonWholeNumber(const QJsonValue &value, qint64 low, qint6
     return qint64(d);
 }
 
-qint64 GenerationsForYears(double years)
-{
-    return qint64(std::ceil(years * RunLimits::DaysPerYear / DaysPerGeneration - 1e-9));
-}
-
-double YearsOfGeneration(qint64 generation)
-{
-    return double(generation) * DaysPerGeneration / RunLimits::DaysPerYear;
-}
-
-QJsonObject RunPlan::toJson() const
+QJsonObject RunPlanToJson(const RunPlan &plan)
 {
     QJsonArray changeList;
-    for (const PreferenceChange &change : changes)
+    for (const PreferenceChange &change : plan.changes)
         changeList.append(QJsonObject{{Key::Generation, double(change.generation)},
                                       {Key::Prefs, TextArray(change.texts)}});
     return {
-        {Key::Seed, double(seed)},
-        {Key::SeedPicked, seedPicked},
-        {Key::Prefs, TextArray(prefs)},
+        {Key::Seed, double(plan.seed)},
+        {Key::SeedPicked, plan.seedPicked},
+        {Key::Prefs, TextArray(plan.prefTexts)},
         {Key::Changes, changeList},
-        {Key::Generations, double(generations)},
-        {Key::Every, every},
-        {Key::Snapshots, snapshotEvery},
-        {Key::Scale, scale},
-        {Key::Gif, gif},
-        {Key::GifEvery, gifEvery},
-        {Key::Chart, chart},
+        {Key::Generations, double(plan.generations)},
+        {Key::Every, plan.every},
+        {Key::Snapshots, plan.snapshotEvery},
+        {Key::Scale, plan.scale},
+        {Key::Gif, plan.gif},
+        {Key::GifEvery, plan.gifEvery},
+        {Key::Chart, plan.chart},
+        {Key::Captions, plan.captions},
     };
 }
 
-std::optional<RunPlan> RunPlan::fromJson(const QJsonObject &object, QString *reason)
+std::optional<RunPlan> RunPlanFromJson(const QJsonObject &object, QString *reason)
 {
     auto fail = [&](const QString &what) {
         *reason = what;
@@ -100,12 +92,12 @@ std::optional<RunPlan> RunPlan::fromJson(const QJsonObject &object, QString *rea
     const auto seed = JsonWholeNumber(object[Key::Seed], 0, 0xffffffffLL);
     if (!seed)
         return fail(QStringLiteral("\"seed\" is not a 32-bit unsigned integer"));
-    plan.seed = quint32(*seed);
+    plan.seed = std::uint32_t(*seed);
     plan.seedPicked = object[Key::SeedPicked].toBool();
-    const auto prefs = FivePreferences(object[Key::Prefs]);
+    const auto prefs = FivePreferenceTexts(object[Key::Prefs]);
     if (!prefs)
         return fail(QStringLiteral("\"prefs\" is not a list of five texts"));
-    plan.prefs = *prefs;
+    plan.prefTexts = *prefs;
     const auto generations = JsonWholeNumber(object[Key::Generations], 0, RunLimits::MaxGenerations);
     if (!generations)
         return fail(QStringLiteral("\"generations\" is not a whole number from 0 to %1").arg(RunLimits::MaxGenerations));
@@ -115,7 +107,7 @@ std::optional<RunPlan> RunPlan::fromJson(const QJsonObject &object, QString *rea
     for (const QJsonValue &value : object[Key::Changes].toArray()) {
         const QJsonObject change = value.toObject();
         const auto generation = JsonWholeNumber(change[Key::Generation], 1, plan.generations);
-        const auto texts = FivePreferences(change[Key::Prefs]);
+        const auto texts = FivePreferenceTexts(change[Key::Prefs]);
         if (!generation || !texts)
             return fail(QStringLiteral("an entry of \"set\" is not a generation from 1 to %1 with five texts")
                             .arg(plan.generations));
@@ -135,5 +127,7 @@ std::optional<RunPlan> RunPlan::fromJson(const QJsonObject &object, QString *rea
     if (plan.gif && plan.gifEvery < 1)
         return fail(QStringLiteral("\"gif_every\" must be at least 1 when \"gif\" is true"));
     plan.chart = object[Key::Chart].toBool();
+    // Records from before captions drew the map alone.
+    plan.captions = object[Key::Captions].toBool(false);
     return plan;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "citymap.h"
 #include "groups.h"
 
 #include <QImage>
@@ -23,6 +24,9 @@ struct ScaleRange
 inline constexpr ScaleRange PictureScales = {1, 16};   // 16: 4,240 pixels a side
 
 QList<QRgb> MapPalette();
+
+// The map's picture, one pixel per home in the group colours, as an image of its own.
+QImage MapImage(const CityMap &map);
 
 // The palette indices of the map, row by row, one byte per home; nullopt and the reason
 // when the image is not a map: the wrong size, or a colour that is no group's and not white.

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sweepmerge.h"
 
+#include "corestrings.h"
+#include "sweepdefinitionjson.h"
+
 #include "shardfiles.h"
 #include "sweeptable.h"
 
@@ -67,11 +70,11 @@ std::optional<SweepProblem> SweepMerge::Read()
     const ShardRecord &first = records.front();
     definition_ = first.definition;
     for (const ShardRecord &record : records) {
-        if (record.definition.fingerprint() != definition_.fingerprint())
+        if (SweepFingerprint(record.definition) != SweepFingerprint(definition_))
             return SweepProblem{true, QStringLiteral("%1 and %2 belong to different sweeps (%3; %4): give each sweep "
                                                      "a folder of its own")
-                                          .arg(Native(first.path), Native(record.path), definition_.description(),
-                                               record.definition.description())};
+                                          .arg(Native(first.path), Native(record.path), ToQString(definition_.description()),
+                                               ToQString(record.definition.description()))};
         if (record.version != version_)
             return SweepProblem{true, QStringLiteral("%1 was written by velmora-lab %2 and this is %3: merge it with %2")
                                           .arg(Native(record.path), record.version, version_)};
@@ -175,9 +178,9 @@ WriteError SweepMerge::writeTable(const QString &fileName, const QByteArray &hea
 
 WriteError SweepMerge::Write() const
 {
-    if (auto error = writeTable(runsPath(), SweepTable::RunsHeaderLine(), false))
+    if (auto error = writeTable(runsPath(), ToBytes(SweepTable::RunsHeaderLine()), false))
         return error;
-    if (auto error = writeTable(measuresPath(), SweepTable::MeasuresHeaderLine(), true))
+    if (auto error = writeTable(measuresPath(), ToBytes(SweepTable::MeasuresHeaderLine()), true))
         return error;
     // Nothing here depends on the shards or the time, so this file too is the same however
     // the sweep was run.
@@ -186,8 +189,8 @@ WriteError SweepMerge::Write() const
         {QStringLiteral("format"), 1},
         {QStringLiteral("kind"), QStringLiteral("sweep")},
         {QStringLiteral("version"), version_},
-        {QStringLiteral("definition"), definition_.toJson()},
-        {QStringLiteral("fingerprint"), definition_.fingerprint()},
+        {QStringLiteral("definition"), SweepDefinitionToJson(definition_)},
+        {QStringLiteral("fingerprint"), SweepFingerprint(definition_)},
         {QStringLiteral("runs"), double(places_.size())},
         {QStringLiteral("files"), QJsonObject{{QStringLiteral("runs"), QLatin1String(RunsFile)},
                                               {QStringLiteral("measures"), QLatin1String(MeasuresFile)}}},

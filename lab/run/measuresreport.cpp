@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "measuresreport.h"
 
+#include "corestrings.h"
+
 #include <optional>
 
 namespace {
@@ -30,12 +32,12 @@ QString MeasuresReport(const Sample &sample, quint32 seed)
     QString text = QStringLiteral("Seed %1, generation %2, %3 (%4 years)\n\n")
                        .arg(seed)
                        .arg(sample.generation)
-                       .arg(sample.date.toString(Qt::ISODate))
+                       .arg(ToQString(IsoDate(sample.date)))
                        .arg(sample.years, 0, 'f', 2);
     QString heading = QString(LabelWidth, u' ') + QStringLiteral("all").rightJustified(ValueWidth);
     GroupTable<std::optional<double>> prefs{};
     for (GroupIndex g = 1; g <= GroupCount; ++g) {
-        heading += GroupName(g).toLower().rightJustified(ValueWidth);
+        heading += ToQString(GroupKey(g)).rightJustified(ValueWidth);
         prefs[g] = sample.prefEighths[g] / 8.0;
     }
     text += heading + u'\n';

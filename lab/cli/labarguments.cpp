@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "labarguments.h"
 
+#include "corestrings.h"
 #include "numbertext.h"
+#include "preferencetext.h"
+#include "runplanjson.h"
 #include "sweeparguments.h"
 
 #include <QCommandLineParser>
@@ -18,17 +21,10 @@
 
 namespace {
 
-const QString AcceptedPreference = QStringLiteral(
-    "a fraction from 0 to 1 such as .5, or a percentage above 1 such as 50 or 50%");
 const QString AcceptedPreferences = QStringLiteral(
     "five preferences for Blue, Red, Green, Gray and Yellow, separated by commas, e.g. 50%,50%,50%,50%,50%");
-const QString DefaultPreference = QStringLiteral(".5");   // the window's own start text
+const char *const DefaultPreference = ".5";   // the window's own start text
 constexpr quint32 MaxSeed = 0xffffffffu;
-
-double MaxYears()
-{
-    return double(RunLimits::MaxGenerations) * 8 / RunLimits::DaysPerYear;
-}
 
 // The options of `run`, and the output options `rerun` shares with it.
 struct Options
@@ -45,6 +41,8 @@ struct Options
     QCommandLineOption gif{QStringLiteral("gif")};
     QCommandLineOption gifEvery{QStringLiteral("gif-every"), QString(), QStringLiteral("K")};
     QCommandLineOption chart{QStringLiteral("chart")};
+    QCommandLineOption bare{QStringLiteral("bare")};
+    QCommandLineOption force{QStringLiteral("force")};
     QCommandLineOption quiet{QStringLiteral("quiet")};
     QCommandLineOption help{QStringLiteral("help")};
 };
@@ -66,7 +64,7 @@ std::optional<qint64> WholeNumber(const QString &text, qint64 low, qint64 high)
     return value;
 }
 
-std::optional<QStringList> FivePreferences(const QString &list, QString *problem)
+std::optional<std::vector<std::string>> FivePreferenceTexts(const QString &list, QString *problem)
 {
     const QStringList texts = list.split(u',');
     if (texts.size() != GroupCount) {
@@ -74,19 +72,19 @@ std::optional<QStringList> FivePreferences(const QString &list, QString *problem
         return std::nullopt;
     }
     for (const QString &text : texts) {
-        if (const auto why = PreferenceProblem(text)) {
-            *problem = QStringLiteral("'%1' %2").arg(text, *why);
+        if (const auto why = PreferenceProblem(ToStd(text))) {
+            *problem = QStringLiteral("'%1' %2").arg(text, ToQString(*why));
             return std::nullopt;
         }
     }
-    return texts;
+    return ToStdList(texts);
 }
 
 std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, const Options &o, RunPlan &plan)
 {
-    plan.outDir = parser.value(o.out);
-    if (parser.isSet(o.out) && plan.outDir.isEmpty())
-        return Bad(QStringLiteral("out"), plan.outDir, QStringLiteral("give a folder"));
+    plan.outDir = ToStd(parser.value(o.out));
+    if (parser.isSet(o.out) && plan.outDir.empty())
+        return Bad(QStringLiteral("out"), parser.value(o.out), QStringLiteral("give a folder"));
     if (parser.isSet(o.snapshots)) {
         const auto k = WholeNumber(parser.value(o.snapshots), 1, RunLimits::MaxGenerations);
         if (!k)
@@ -115,11 +113,13 @@ std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, co
         plan.gifEvery = plan.every;
     if (parser.isSet(o.chart))
         plan.chart = true;
-    if (plan.outDir.isEmpty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
+    if (parser.isSet(o.bare))
+        plan.captions = false;
+    if (plan.outDir.empty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
         return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
-    if (!plan.outDir.isEmpty()) {
-        if (const auto problem = FolderProblem(plan.outDir))
-            return Bad(QStringLiteral("out"), plan.outDir, *problem);
+    if (!plan.outDir.empty()) {
+        if (const auto problem = FolderProblem(ToQString(plan.outDir)))
+            return Bad(QStringLiteral("out"), ToQString(plan.outDir), *problem);
     }
     return std::nullopt;
 }
@@ -129,7 +129,7 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
     Options o;
     QCommandLineParser parser;
     parser.addOptions({o.seed, o.prefs, o.set, o.years, o.generations, o.every, o.out, o.snapshots,
-                       o.scale, o.gif, o.gifEvery, o.chart, o.quiet, o.help});
+                       o.scale, o.gif, o.gifEvery, o.chart, o.bare, o.force, o.quiet, o.help});
     if (!parser.parse(QStringList{QStringLiteral("velmora-lab run")} + arguments))
         return UsageError{parser.errorText()};
     Invocation run;
@@ -142,6 +142,7 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
                               .arg(parser.positionalArguments().first())};
     run.command = Invocation::Command::Run;
     run.quiet = parser.isSet(o.quiet);
+    run.force = parser.isSet(o.force);
     RunPlan &plan = run.plan;
 
     if (parser.isSet(o.seed)) {
@@ -155,13 +156,13 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
         plan.seedPicked = true;
     }
 
-    plan.prefs = QStringList(GroupCount, DefaultPreference);
+    plan.prefTexts = std::vector<std::string>(GroupCount, DefaultPreference);
     if (parser.isSet(o.prefs)) {
         QString problem;
-        const auto prefs = FivePreferences(parser.value(o.prefs), &problem);
-        if (!prefs)
+        const auto texts = FivePreferenceTexts(parser.value(o.prefs), &problem);
+        if (!texts)
             return Bad(QStringLiteral("prefs"), parser.value(o.prefs), problem);
-        plan.prefs = *prefs;
+        plan.prefTexts = *texts;
     }
 
     const auto horizon = ReadHorizon(parser, o.years, o.generations, o.every);
@@ -178,10 +179,10 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
                        QStringLiteral("give GEN:P,P,P,P,P with GEN a generation from 1 to %1, the run's last")
                            .arg(plan.generations));
         QString problem;
-        const auto prefs = FivePreferences(value.mid(colon + 1), &problem);
-        if (!prefs)
+        const auto texts = FivePreferenceTexts(value.mid(colon + 1), &problem);
+        if (!texts)
             return Bad(QStringLiteral("set"), value, problem);
-        plan.changes.push_back({*generation, *prefs});
+        plan.changes.push_back({*generation, *texts});
     }
     // Changes for the same generation are typed in the order they were given.
     std::stable_sort(plan.changes.begin(), plan.changes.end(),
@@ -196,7 +197,7 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
 {
     Options o;
     QCommandLineParser parser;
-    parser.addOptions({o.out, o.quiet, o.help});
+    parser.addOptions({o.out, o.force, o.quiet, o.help});
     if (!parser.parse(QStringList{QStringLiteral("velmora-lab rerun")} + arguments))
         return UsageError{parser.errorText()};
     Invocation rerun;
@@ -208,6 +209,7 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
         return UsageError{QStringLiteral("rerun takes one run.json file (see velmora-lab rerun --help)")};
     rerun.command = Invocation::Command::Rerun;
     rerun.quiet = parser.isSet(o.quiet);
+    rerun.force = parser.isSet(o.force);
     rerun.runFile = parser.positionalArguments().first();
 
     QFile file(rerun.runFile);
@@ -220,16 +222,16 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
         || run[QLatin1String("format")].toInt() != 1)
         return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab").arg(rerun.runFile)};
     QString reason;
-    const auto plan = RunPlan::fromJson(run[QLatin1String("parameters")].toObject(), &reason);
+    const auto plan = RunPlanFromJson(run[QLatin1String("parameters")].toObject(), &reason);
     if (!plan)
         return UsageError{QStringLiteral("'%1': not a run.json written by velmora-lab (%2)").arg(rerun.runFile, reason)};
     rerun.plan = *plan;
-    QStringList allPrefs = plan->prefs;
+    std::vector<std::string> allTexts = plan->prefTexts;
     for (const PreferenceChange &change : plan->changes)
-        allPrefs += change.texts;
-    for (const QString &text : allPrefs) {
-        if (const auto why = PreferenceProblem(text))
-            return UsageError{QStringLiteral("'%1': preference '%2' %3").arg(rerun.runFile, text, *why)};
+        allTexts.insert(allTexts.end(), change.texts.begin(), change.texts.end());
+    for (const std::string &text : allTexts) {
+        if (const auto why = RecordedPreferenceProblem(text))
+            return UsageError{QStringLiteral("'%1': preference '%2' %3").arg(rerun.runFile, ToQString(text), ToQString(*why))};
     }
     // Where the files go is the rerun's own choice; what they are is the run's.
     rerun.plan.outDir.clear();
@@ -280,18 +282,6 @@ std::optional<qint64> WholeNumberArgument(const QString &text, qint64 low, qint6
 UsageError BadArgument(const QString &option, const QString &value, const QString &accepted)
 {
     return Bad(option, value, accepted);
-}
-
-std::optional<QString> PreferenceProblem(const QString &text)
-{
-    // The window reads the leading number and ignores the rest; blanks are skipped.
-    static const QRegularExpression leadingNumber(QStringLiteral("^[ \\t\\r\\n]*([+-]?)[ \\t\\r\\n]*(\\d|\\.[ \\t\\r\\n]*\\d)"));
-    const auto match = leadingNumber.match(text);
-    if (!match.hasMatch())
-        return QStringLiteral("has no number in it: give %1").arg(AcceptedPreference);
-    if (match.captured(1) == QLatin1String("-") && NumberText::ReadLeadingNumber(text) < 0)
-        return QStringLiteral("is negative: give %1").arg(AcceptedPreference);
-    return std::nullopt;
 }
 
 std::optional<QString> FolderProblem(const QString &folder)
@@ -381,6 +371,9 @@ QString RunHelp()
         "  --gif             also an animated map.gif, a frame every --every generations, or\n"
         "  --gif-every K     a frame every K generations\n"
         "  --chart           also chart.png and chart.svg of the measures over the years\n"
+        "  --bare            the snapshots and the animation show the map alone, without the\n"
+        "                    strip under it that gives the date, the preferences and the colours\n"
+        "  --force           replace the run already in the --out folder\n"
         "  --quiet           no progress bar (there is none when standard error is not a terminal)\n"
         "  --help            show this help and exit\n"
         "\n"
@@ -401,7 +394,7 @@ QString RunHelp()
 QString RerunHelp()
 {
     return QStringLiteral(
-        "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--quiet]\n"
+        "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--force] [--quiet]\n"
         "Runs again the run that RUN.JSON records: the same seed, preferences, changes, length\n"
         "and outputs. Its measures.csv is the same, byte for byte. Without --out it prints the\n"
         "final measures as a table (a run with pictures needs --out).\n"

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sweeprunner.h"
 
+#include "corestrings.h"
+#include "sweepdefinitionjson.h"
+
 #include "shardscan.h"
 #include "sweeptable.h"
 
@@ -38,7 +41,7 @@ SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun
 {
     RunPlan plan;
     plan.seed = run.seed;
-    plan.prefs = run.prefs;
+    plan.prefTexts = run.prefTexts;
     plan.generations = definition.generations;
     plan.every = definition.every;
 
@@ -51,7 +54,7 @@ SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun
             if (!plan.measuredAt(generation))
                 return true;
             Sample sample = TakeSample(city, generation);
-            result.measuresRows += SweepTable::MeasuresLine(run.runId, sample);
+            result.measuresRows += ToBytes(SweepTable::MeasuresLine(run.runId, sample));
             const std::optional<double> share = sample.measures.sameShareAll;
             for (size_t i = 0; i < firstYears.size(); ++i) {
                 if (!firstYears[i] && share && *share >= SweepTable::Thresholds[i].share)
@@ -63,7 +66,7 @@ SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun
         },
         stop);
     if (result.end == LabRun::End::Finished)
-        result.runsRow = SweepTable::RunsLine(run, last, firstYears);
+        result.runsRow = ToBytes(SweepTable::RunsLine(run, last, firstYears));
     return result;
 }
 
@@ -77,14 +80,14 @@ SweepRunner::SweepRunner(const SweepSettings &settings, const QStringList &comma
 
 std::optional<SweepProblem> SweepRunner::checkRecords(const std::vector<ShardRecord> &records)
 {
-    const QString fingerprint = settings_.definition.fingerprint();
+    const QString fingerprint = SweepFingerprint(settings_.definition);
     const Shard &shard = settings_.shard;
     for (const ShardRecord &record : records) {
         const QString path = Native(record.path);
-        if (record.definition.fingerprint() != fingerprint)
+        if (SweepFingerprint(record.definition) != fingerprint)
             return Usage(QStringLiteral("%1 belongs to another sweep (%2); this one is %3: give another --out folder, "
                                         "or the same definition")
-                             .arg(path, record.definition.description(), settings_.definition.description()));
+                             .arg(path, ToQString(record.definition.description()), ToQString(settings_.definition.description())));
         if (record.version != version_)
             return Usage(QStringLiteral("%1 was written by velmora-lab %2 and this is %3, whose runs may differ: "
                                         "finish the sweep with %2, or start it again in another folder")

@@ -22,6 +22,7 @@ struct Invocation
     RunPlan plan;          // for Run and Rerun
     QString runFile;       // for Rerun: the run.json it came from
     bool quiet = false;    // no progress bar
+    bool force = false;    // for Run and Rerun: replace the run already in the output folder
     SweepSettings sweep;   // for Sweep
     MergeSettings merge;   // for Merge
 };
@@ -49,10 +50,6 @@ std::variant<Horizon, UsageError> ReadHorizon(const QCommandLineParser &parser, 
 std::optional<qint64> WholeNumberArgument(const QString &text, qint64 low, qint64 high);
 // The usage error "--option 'value': accepted".
 UsageError BadArgument(const QString &option, const QString &value, const QString &accepted);
-
-// Why a typed preference is not one the Lab takes, or nullopt. It is read as the window
-// reads it, but must begin with a number that is not negative.
-std::optional<QString> PreferenceProblem(const QString &text);
 
 // Why the output folder cannot be used, or nullopt; creates it when it is missing.
 std::optional<QString> FolderProblem(const QString &folder);

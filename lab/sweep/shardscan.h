@@ -54,7 +54,7 @@ private:
     SweepDefinition definition_;
     Shard shard_;
     quint64 runCount_;
-    std::vector<qint64> generations_;
+    std::vector<std::int64_t> generations_;
     QString runsPath_;
     QString measuresPath_;
     std::vector<RunBlock> runs_;

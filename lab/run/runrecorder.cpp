@@ -2,7 +2,10 @@
 #include "runrecorder.h"
 
 #include "chart.h"
+#include "corestrings.h"
+#include "mappalette.h"
 #include "measurestable.h"
+#include "runplanjson.h"
 #include "snapshot.h"
 
 #include <QCoreApplication>
@@ -36,7 +39,7 @@ RunRecorder::RunRecorder(const RunPlan &plan, const QStringList &commandLine)
 
 QString RunRecorder::path(const QString &name) const
 {
-    return QDir(plan_.outDir).filePath(name);
+    return QDir(ToQString(plan_.outDir)).filePath(name);
 }
 
 QString RunRecorder::SnapshotName(qint64 generation)
@@ -49,7 +52,7 @@ WriteError RunRecorder::Begin()
     csv_ = std::make_unique<QSaveFile>(path(QLatin1String(MeasuresFile)));
     if (!OpenForWriting(*csv_))
         return CannotWrite(csv_->fileName(), csv_->errorString());
-    csvPending_ = MeasuresTable::HeaderLine();
+    csvPending_ = ToBytes(MeasuresTable::HeaderLine());
     if (plan_.gif) {
         if (auto error = gif_.open(path(QLatin1String(GifFile)), plan_.scale))
             return error;
@@ -69,7 +72,7 @@ WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
 {
     if (plan_.measuredAt(generation)) {
         samples_.push_back(TakeSample(city, generation, measurer_));
-        csvPending_ += MeasuresTable::Line(samples_.back());
+        csvPending_ += ToBytes(MeasuresTable::Line(samples_.back()));
         if (csvPending_.size() >= CsvBlock) {
             if (auto error = flushCsv())
                 return error;
@@ -77,12 +80,12 @@ WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
     }
     if (plan_.snapshotAt(generation)) {
         const QString name = SnapshotName(generation);
-        if (auto error = WriteSnapshot(city.map().image(), path(name), plan_.scale))
+        if (auto error = WriteSnapshot(MapImage(city.map()), path(name), plan_.scale))
             return error;
         written_ << name;
     }
     if (plan_.frameAt(generation)) {
-        if (auto error = gif_.addFrame(city.map().image()))
+        if (auto error = gif_.addFrame(MapImage(city.map())))
             return error;
     }
     return std::nullopt;
@@ -125,7 +128,7 @@ WriteError RunRecorder::writeChart() const
 
     series(QStringLiteral("All residents"), Qt::black, 0, [](const CityMeasures &m) { return m.sameShareAll; });
     for (GroupIndex g = 1; g <= GroupCount; ++g)
-        series(GroupName(g), GroupColour(g), 0, [g](const CityMeasures &m) { return m.sameShare[g]; });
+        series(ToQString(GroupName(g)), GroupColour(g), 0, [g](const CityMeasures &m) { return m.sameShare[g]; });
 
     // Colours apart from the groups' own, so no index is read as a group.
     series(QStringLiteral("Dissimilarity D"), QColor(0x6a, 0x3d, 0x9a), 1, [](const CityMeasures &m) { return m.dissimilarity; });
@@ -159,11 +162,11 @@ WriteError RunRecorder::writeRunJson() const
         {QStringLiteral("finished"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("seed"), double(plan_.seed)},
         {QStringLiteral("generations_run"), double(plan_.generations)},
-        {QStringLiteral("first_date"), samples_.empty() ? QString() : samples_.front().date.toString(Qt::ISODate)},
-        {QStringLiteral("last_date"), samples_.empty() ? QString() : samples_.back().date.toString(Qt::ISODate)},
+        {QStringLiteral("first_date"), samples_.empty() ? QString() : ToQString(IsoDate(samples_.front().date))},
+        {QStringLiteral("last_date"), samples_.empty() ? QString() : ToQString(IsoDate(samples_.back().date))},
         {QStringLiteral("rows"), double(samples_.size())},
         {QStringLiteral("files"), files},
-        {QStringLiteral("parameters"), plan_.toJson()},
+        {QStringLiteral("parameters"), RunPlanToJson(plan_)},
     };
     return SaveWhole(path(QLatin1String(RunFile)), QJsonDocument(run).toJson(QJsonDocument::Indented));
 }

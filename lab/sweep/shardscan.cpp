@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shardscan.h"
 
+#include "corestrings.h"
+
 #include "sweeptable.h"
 
 #include <QDir>
@@ -74,7 +76,7 @@ bool ShardScan::Read(const QString &runsPath, const QString &measuresPath, Tail 
 
 std::optional<QString> ShardScan::runsRowProblem(const QList<QByteArray> &fields) const
 {
-    static const Columns column = ColumnsOf(SweepTable::RunsHeader());
+    static const Columns column = ColumnsOf(ToQStringList(SweepTable::RunsHeader()));
     if (fields.size() != column.count)
         return QStringLiteral("%1 fields where a row of runs has %2").arg(fields.size()).arg(column.count);
     const auto id = Whole(fields[column.runId]);
@@ -96,7 +98,7 @@ bool ShardScan::readRuns()
     if (!file.open(QIODevice::ReadOnly))
         return fail(runsPath_, 0, QStringLiteral("cannot read it (%1)").arg(file.errorString()));
     runsSize_ = file.size();
-    if (file.readLine() != SweepTable::RunsHeaderLine())
+    if (file.readLine() != ToBytes(SweepTable::RunsHeaderLine()))
         return fail(runsPath_, 1, QStringLiteral("not the header of a runs table of this version"));
     runsEnd_ = file.pos();
     std::unordered_set<quint32> seen;
@@ -119,12 +121,12 @@ bool ShardScan::readRuns()
 
 bool ShardScan::readMeasures(Tail tail)
 {
-    static const Columns column = ColumnsOf(SweepTable::MeasuresHeader());
+    static const Columns column = ColumnsOf(ToQStringList(SweepTable::MeasuresHeader()));
     QFile file(measuresPath_);
     if (!file.open(QIODevice::ReadOnly))
         return fail(measuresPath_, 0, QStringLiteral("cannot read it (%1)").arg(file.errorString()));
     measuresSize_ = file.size();
-    if (file.readLine() != SweepTable::MeasuresHeaderLine())
+    if (file.readLine() != ToBytes(SweepTable::MeasuresHeaderLine()))
         return fail(measuresPath_, 1, QStringLiteral("not the header of a measures table of this version"));
     measuresEnd_ = file.pos();
     qint64 lineNumber = 1;

@@ -31,7 +31,7 @@ public:
     // Starts the file: its size is that of the map times the scale, for every frame.
     WriteError open(const QString &fileName, int scale = 1, int frameDelay = DefaultFrameDelay);
 
-    // Appends a map as CityMap::image() holds it. A map that is not one (a wrong size, a
+    // Appends a map as MapImage() holds it. A map that is not one (a wrong size, a
     // colour that is no group's) is refused and nothing is written, so the file can go
     // on; a failed write ends the file and every later call reports that failure.
     WriteError addFrame(const QImage &map);

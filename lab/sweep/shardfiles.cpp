@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shardfiles.h"
 
+#include "corestrings.h"
+#include "sweepdefinitionjson.h"
+
 #include "sweeptable.h"
 
 #include <QCoreApplication>
@@ -93,8 +96,8 @@ WriteError ShardFiles::Create(const ShardRecord &record, const QStringList &comm
         {Key::Format, Format},
         {Key::Kind, ShardKind},
         {Key::Version, record.version},
-        {Key::Definition, record.definition.toJson()},
-        {Key::Fingerprint, record.definition.fingerprint()},
+        {Key::Definition, SweepDefinitionToJson(record.definition)},
+        {Key::Fingerprint, SweepFingerprint(record.definition)},
         {Key::Shard, QJsonObject{{Key::Index, double(record.shard.index)}, {Key::Count, double(record.shard.count)}}},
         {Key::Runs, double(record.shard.size(record.definition.runCount()))},
         {Key::BaseSeedPicked, record.baseSeedPicked},
@@ -104,9 +107,9 @@ WriteError ShardFiles::Create(const ShardRecord &record, const QStringList &comm
                                  {Key::Measures, QFileInfo(measuresPath()).fileName()}}},
     };
     // The tables first: a record is only ever beside tables that belong to it.
-    if (auto error = SaveWhole(runsPath(), SweepTable::RunsHeaderLine()))
+    if (auto error = SaveWhole(runsPath(), ToBytes(SweepTable::RunsHeaderLine())))
         return error;
-    if (auto error = SaveWhole(measuresPath(), SweepTable::MeasuresHeaderLine()))
+    if (auto error = SaveWhole(measuresPath(), ToBytes(SweepTable::MeasuresHeaderLine())))
         return error;
     return SaveWhole(recordPath(), QJsonDocument(json).toJson(QJsonDocument::Indented));
 }
@@ -114,11 +117,11 @@ WriteError ShardFiles::Create(const ShardRecord &record, const QStringList &comm
 WriteError ShardFiles::CreateMissingTables() const
 {
     if (!QFile::exists(runsPath())) {
-        if (auto error = SaveWhole(runsPath(), SweepTable::RunsHeaderLine()))
+        if (auto error = SaveWhole(runsPath(), ToBytes(SweepTable::RunsHeaderLine())))
             return error;
     }
     if (!QFile::exists(measuresPath()))
-        return SaveWhole(measuresPath(), SweepTable::MeasuresHeaderLine());
+        return SaveWhole(measuresPath(), ToBytes(SweepTable::MeasuresHeaderLine()));
     return std::nullopt;
 }
 
@@ -148,10 +151,10 @@ std::variant<std::vector<ShardRecord>, QString> ShardFiles::ReadRecords(const QS
             || json[Key::Kind].toString() != ShardKind)
             return notOurs(QStringLiteral("no record of a sweep shard in it"));
         QString reason;
-        const auto definition = SweepDefinition::fromJson(json[Key::Definition].toObject(), &reason);
+        const auto definition = SweepDefinitionFromJson(json[Key::Definition].toObject(), &reason);
         if (!definition)
             return notOurs(reason);
-        if (definition->fingerprint() != json[Key::Fingerprint].toString())
+        if (SweepFingerprint(*definition) != json[Key::Fingerprint].toString())
             return notOurs(QStringLiteral("its fingerprint does not match its definition"));
         ShardRecord record;
         record.path = path;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "corestrings.h"
 #include "heatmap.h"
 #include "labarguments.h"
 #include "labrun.h"
@@ -77,7 +78,7 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
         Say(QStringLiteral("picked the seed %1 (give --seed %1 to run this city again)").arg(plan.seed));
 
     std::unique_ptr<RunRecorder> recorder;
-    if (!plan.outDir.isEmpty()) {
+    if (!plan.outDir.empty()) {
         recorder = std::make_unique<RunRecorder>(plan, commandLine);
         if (const auto error = recorder->Begin()) {
             Say(*error);
@@ -136,9 +137,9 @@ int ListSweep(const SweepSettings &settings)
     if (settings.baseSeedPicked)
         Say(QStringLiteral("picked the base seed %1 (give --base-seed %1 to list or run this sweep again)")
                 .arg(definition.baseSeed));
-    QByteArray table = SweepTable::ListHeaderLine();
+    QByteArray table = ToBytes(SweepTable::ListHeaderLine());
     for (quint64 id = settings.shard.index; id < definition.runCount(); id += settings.shard.count) {
-        table += SweepTable::ListLine(RunAt(definition, quint32(id)));
+        table += ToBytes(SweepTable::ListLine(RunAt(definition, quint32(id))));
         if (table.size() >= ListBlock) {
             std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
             table.clear();
