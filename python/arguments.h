@@ -31,7 +31,8 @@ std::string Text(py::handle value, std::string_view name);
 std::vector<std::string> FiveTexts(py::handle value, std::string_view name);
 
 // Five preference texts, each read as the window reads a typed one, and each beginning with a
-// number that is not negative (as the Lab requires). None gives none: the window's starting texts.
+// number that is not negative (as the Lab required before it took only plain texts). None gives
+// none: the window's starting texts.
 std::vector<std::string> PreferenceTexts(py::handle value, std::string_view name = "prefs");
 
 // Five preferences in eighths, 0 to 8, as Run.prefs gives them.
