@@ -365,17 +365,19 @@ void TestSweep::resumeDropsWhatAKillLeftUnfinished()
 
     // The reference's rows run by run, in the order they were written.
     ShardScan scan(Small(), {});
-    QVERIFY(scan.Read(whole.runsPath(), whole.measuresPath()));
+    std::vector<RunBlock> blocks;
+    QVERIFY(scan.Read(whole.runsPath(), whole.measuresPath(), ShardScan::Tail::Checked,
+                      [&](const RunBlock &block) { blocks.push_back(block); }));
     const QByteArray runs = Contents(whole.runsPath());
     const QByteArray measures = Contents(whole.measuresPath());
     QByteArray runsPart = ToBytes(SweepTable::RunsHeaderLine());
     QByteArray measuresPart = ToBytes(SweepTable::MeasuresHeaderLine());
     for (int i = 0; i < run; ++i) {
-        const RunBlock &block = scan.runs()[size_t(i)];
+        const RunBlock &block = blocks[size_t(i)];
         measuresPart += measures.mid(block.measuresOffset, block.measuresLength);
         runsPart += runs.mid(block.runsOffset, block.runsLength);
     }
-    const RunBlock &block = scan.runs()[size_t(run)];
+    const RunBlock &block = blocks[size_t(run)];
     const QByteArray current = part == 0 ? measures.mid(block.measuresOffset, block.measuresLength)
                                          : runs.mid(block.runsOffset, block.runsLength);
     if (part == 1)
