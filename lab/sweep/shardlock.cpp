@@ -174,12 +174,12 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
         if (held->l_type != F_UNLCK) {
             const quint32 other = quint32(held->l_start);
             ::close(splitFile);
-            return Refusal{true, QStringLiteral("the sweep in %1 is being written as %2 shards now (by %3): shards "
-                                                "of two splits hold the same runs, so one split is written at a "
-                                                "time; %4")
-                                     .arg(Native(sweepFolder))
-                                     .arg(other)
-                                     .arg(WriterOfSplit(folder, other), resume)};
+            const QString split = other == 1 ? QStringLiteral("whole, not split into shards,")
+                                             : QStringLiteral("as %1 shards").arg(other);
+            return Refusal{true, QStringLiteral("the sweep in %1 is being written %2 now (by %3): shards of two "
+                                                "splits hold the same runs, so one split is written at a time; wait "
+                                                "for its writers to end, or stop them, then go on with --resume")
+                                     .arg(Native(sweepFolder), split, WriterOfSplit(folder, other))};
         }
     }
 
