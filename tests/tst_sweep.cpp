@@ -613,32 +613,40 @@ void TestSweep::editedNumbersAreRefused()
 void TestSweep::oneWriterPerShard_data()
 {
     QTest::addColumn<QString>("held");            // the shard this test holds, I/N
+    QTest::addColumn<bool>("recorded");           // whether it has run before
     QTest::addColumn<QStringList>("second");      // more arguments of a second sweep in the folder
     QTest::addColumn<int>("status");
     QTest::addColumn<QStringList>("named");       // parts of its message; PID and HOST are this test's
     const QStringList writer{"velmora-lab pid PID on HOST"};
-    QTest::newRow("the same shard again") << "0/1" << QStringList{} << 2
+    QTest::newRow("the same shard again") << "0/1" << false << QStringList{} << 2
         << writer + QStringList{"the sweep in", "is being written by another process", "a shard has one writer at a time"};
-    QTest::newRow("the same shard, resumed") << "0/1" << QStringList{"--resume"} << 2
+    QTest::newRow("the same shard, resumed") << "0/1" << false << QStringList{"--resume"} << 2
         << writer + QStringList{"is being written by another process"};
-    QTest::newRow("the same shard of a split") << "2/3" << QStringList{"--shard", "2/3", "--resume"} << 2
+    QTest::newRow("the same shard of a split") << "2/3" << false << QStringList{"--shard", "2/3", "--resume"} << 2
         << writer + QStringList{"shard 2 of 3 in", "is being written by another process"};
-    QTest::newRow("a shard of another split") << "0/2" << QStringList{"--shard", "0/3", "--resume"} << 2
+    QTest::newRow("a shard of another split") << "0/2" << false << QStringList{"--shard", "0/3", "--resume"} << 2
         << writer + QStringList{"is being written as 2 shards now", "one split is written at a time"};
-    QTest::newRow("the whole sweep beside a split") << "1/2" << QStringList{"--resume"} << 2
+    QTest::newRow("the whole sweep beside a split") << "1/2" << false << QStringList{"--resume"} << 2
         << writer + QStringList{"is being written as 2 shards now"};
-    QTest::newRow("a split beside the whole sweep") << "0/1" << QStringList{"--shard", "1/4", "--resume"} << 2
+    QTest::newRow("a split beside the whole sweep") << "0/1" << false << QStringList{"--shard", "1/4", "--resume"} << 2
         << writer + QStringList{"is being written whole, not split into shards, now"};
-    QTest::newRow("another shard of the same split") << "0/2" << QStringList{"--shard", "1/2"} << 0 << QStringList{};
+    QTest::newRow("the same shard again, after its first runs") << "0/1" << true << QStringList{} << 2
+        << writer + QStringList{"is being written by another process"};
+    QTest::newRow("another split without --resume") << "0/2" << true << QStringList{"--shard", "1/3"} << 2
+        << writer + QStringList{"is being written as 2 shards now"};
+    QTest::newRow("another shard of the same split") << "0/2" << false << QStringList{"--shard", "1/2"} << 0 << QStringList{};
 }
 
 void TestSweep::oneWriterPerShard()
 {
     QFETCH(QString, held);
+    QFETCH(bool, recorded);
     QFETCH(QStringList, second);
     QFETCH(int, status);
     QFETCH(QStringList, named);
     const QString folder = scratch_.filePath(QStringLiteral("writers ") + QString::fromLatin1(QTest::currentDataTag()));
+    if (recorded)
+        QCOMPARE(Sweep(folder, Small(), ShardOf(held)), SweepRunner::End::Finished);
     auto lock = ShardLock::Take(folder, ShardOf(held));
     QVERIFY(std::holds_alternative<std::unique_ptr<ShardLock>>(lock));
 
@@ -656,7 +664,7 @@ void TestSweep::oneWriterPerShard()
     QCOMPARE(lab.exitCode(), status);
     for (const QString &part : named)
         QVERIFY2(errors.contains(part), qPrintable(errors));
-    QCOMPARE(QFile::exists(ShardFiles(folder, shard).recordPath()), status == 0);
+    QCOMPARE(QFile::exists(ShardFiles(folder, shard).recordPath()), status == 0 || (recorded && shard == ShardOf(held)));
 
     if (status == 0)
         return;

@@ -97,6 +97,41 @@ ShardLock::Refusal NoLocks(const QString &path, int error)
                            .arg(Native(path), QString::fromLocal8Bit(std::strerror(error)))};
 }
 
+QString ShardName(Shard shard)
+{
+    return shard.count > 1 ? QStringLiteral("shard %1 of %2").arg(shard.index).arg(shard.count)
+                           : QStringLiteral("the sweep");
+}
+
+ShardLock::Refusal ShardBusy(const QString &sweepFolder, Shard shard, const QString &holder)
+{
+    return {true, QStringLiteral("%1 in %2 is being written by another process (%3); a shard has one writer at a "
+                                 "time: wait for it to end, or stop it, then go on with --resume")
+                      .arg(ShardName(shard), Native(sweepFolder), Unnamed(holder))};
+}
+
+QString WriterOfSplit(const QDir &folder, quint32 count);
+
+ShardLock::Refusal SplitBusy(const QString &sweepFolder, const QDir &folder, quint32 other)
+{
+    const QString split = other == 1 ? QStringLiteral("whole, not split into shards,") : QStringLiteral("as %1 shards").arg(other);
+    return {true, QStringLiteral("the sweep in %1 is being written %2 now (by %3): shards of two splits hold the same "
+                                 "runs, so one split is written at a time; wait for its writers to end, or stop them, "
+                                 "then go on with --resume")
+                      .arg(Native(sweepFolder), split, WriterOfSplit(folder, other))};
+}
+
+// The ranges of sweep.lock that belong to the other splits: start and length (0: to the end).
+std::vector<std::pair<off_t, off_t>> OtherSplits(Shard shard)
+{
+    const off_t ours = off_t(shard.count);
+    std::vector<std::pair<off_t, off_t>> others;
+    if (ours > 1)
+        others.push_back({1, ours - 1});
+    others.push_back({ours + 1, 0});
+    return others;
+}
+
 // Who writes a shard of a split into `count`: the first of its lock files that is held.
 QString WriterOfSplit(const QDir &folder, quint32 count)
 {
@@ -143,10 +178,6 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
     const QDir folder(ShardFiles::ShardsFolder(sweepFolder));
     if (!QDir().mkpath(folder.path()))
         return Refusal{false, QStringLiteral("cannot create the folder %1").arg(Native(folder.path()))};
-    const QString shardName = shard.count > 1 ? QStringLiteral("shard %1 of %2").arg(shard.index).arg(shard.count)
-                                              : QStringLiteral("the sweep");
-    const QString resume = QStringLiteral("wait for it to end, or stop it, then go on with --resume");
-
     const QString splitPath = folder.filePath(QLatin1String(SweepFile));
     const int splitFile = OpenLockFile(splitPath, O_RDWR | O_CREAT);
     if (splitFile < 0)
@@ -160,11 +191,7 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
         ::close(splitFile);
         return NoLocks(splitPath, error);
     }
-    std::vector<std::pair<off_t, off_t>> others;   // start, length
-    if (ours > 1)
-        others.push_back({1, ours - 1});
-    others.push_back({ours + 1, 0});
-    for (const auto &[start, length] : others) {
+    for (const auto &[start, length] : OtherSplits(shard)) {
         const auto held = HeldOn(splitFile, start, length);
         if (!held) {
             const int error = errno;
@@ -172,14 +199,8 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
             return NoLocks(splitPath, error);
         }
         if (held->l_type != F_UNLCK) {
-            const quint32 other = quint32(held->l_start);
             ::close(splitFile);
-            const QString split = other == 1 ? QStringLiteral("whole, not split into shards,")
-                                             : QStringLiteral("as %1 shards").arg(other);
-            return Refusal{true, QStringLiteral("the sweep in %1 is being written %2 now (by %3): shards of two "
-                                                "splits hold the same runs, so one split is written at a time; wait "
-                                                "for its writers to end, or stop them, then go on with --resume")
-                                     .arg(Native(sweepFolder), split, WriterOfSplit(folder, other))};
+            return SplitBusy(sweepFolder, folder, quint32(held->l_start));
         }
     }
 
@@ -193,13 +214,11 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
     struct flock alone = Range(F_WRLCK, 0, 0);
     if (fcntl(shardFile, SetLock, &alone) != 0) {
         const int error = errno;
-        const QString holder = Unnamed(HolderOf(shardFile));
+        const QString holder = HolderOf(shardFile);
         ::close(shardFile);
         ::close(splitFile);
         if (Busy(error))
-            return Refusal{true, QStringLiteral("%1 in %2 is being written by another process (%3); a shard has one "
-                                                "writer at a time: %4")
-                                     .arg(shardName, Native(sweepFolder), holder, resume)};
+            return ShardBusy(sweepFolder, shard, holder);
         return NoLocks(shardPath, error);
     }
     // Who we are, for the message of a second writer. One short write over the start, then
@@ -213,4 +232,33 @@ std::variant<std::unique_ptr<ShardLock>, ShardLock::Refusal> ShardLock::Take(con
     if (pwrite(shardFile, holder.constData(), size_t(holder.size()), 0) == holder.size())
         (void)ftruncate(shardFile, holder.size());
     return std::unique_ptr<ShardLock>(new ShardLock(splitFile, shardFile));
+}
+
+std::optional<ShardLock::Refusal> ShardLock::Held(const QString &sweepFolder, Shard shard)
+{
+    const QDir folder(ShardFiles::ShardsFolder(sweepFolder));
+    const int shardFile = OpenLockFile(folder.filePath(ShardFile(shard)), O_RDONLY);
+    if (shardFile >= 0) {
+        const auto held = HeldOn(shardFile, 0, 0);
+        const QString holder = held && held->l_type != F_UNLCK ? HolderOf(shardFile) : QString();
+        const bool busy = held && held->l_type != F_UNLCK;
+        ::close(shardFile);
+        if (busy)
+            return ShardBusy(sweepFolder, shard, holder);
+    }
+    const int splitFile = OpenLockFile(folder.filePath(QLatin1String(SweepFile)), O_RDONLY);
+    if (splitFile < 0)
+        return std::nullopt;
+    std::optional<quint32> other;
+    for (const auto &[start, length] : OtherSplits(shard)) {
+        const auto held = HeldOn(splitFile, start, length);
+        if (held && held->l_type != F_UNLCK) {
+            other = quint32(held->l_start);
+            break;
+        }
+    }
+    ::close(splitFile);
+    if (other)
+        return SplitBusy(sweepFolder, folder, *other);
+    return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <variant>
 
 // The right to write one shard of the sweep in a folder, held while the object lives and let
@@ -28,6 +29,9 @@ public:
     };
 
     static std::variant<std::unique_ptr<ShardLock>, Refusal> Take(const QString &sweepFolder, Shard shard);
+    // Whether another process holds what Take would take, creating nothing: for a command that
+    // is refused for another reason, which this one then comes before.
+    static std::optional<Refusal> Held(const QString &sweepFolder, Shard shard);
     ~ShardLock();
     ShardLock(const ShardLock &) = delete;
     ShardLock &operator=(const ShardLock &) = delete;

@@ -127,6 +127,10 @@ std::optional<SweepProblem> SweepRunner::checkRecords(const std::vector<ShardRec
                              .arg(path, record.version, version_));
         if (settings_.resume)
             continue;
+        // "Add --resume" would only lead to a shard that another process is writing. (Under
+        // our own lock, that process would be this one.)
+        if (const auto busy = lock_ ? std::nullopt : ShardLock::Held(settings_.outDir, shard))
+            return Usage(busy->message);
         if (record.shard == shard)
             return Usage(QStringLiteral("%1: this shard has run in this folder before; add --resume to run only "
                                         "the runs it is missing")
