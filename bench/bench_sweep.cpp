@@ -233,8 +233,8 @@ static void BM_MergeIndexPeakMemory(benchmark::State &state)
 }
 BENCHMARK(BM_MergeIndexPeakMemory)
     ->Args({1 << 20, 0})
-    ->Args({1 << 23, 0})
-    ->Args({1 << 23, 1})
+    ->Args({1 << 22, 0})
+    ->Args({1 << 22, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -256,7 +256,7 @@ static void BM_RunSetMemory(benchmark::State &state)
     }
     state.SetItemsProcessed(state.iterations() * n);
 }
-BENCHMARK(BM_RunSetMemory)->Arg(1 << 20)->Arg(1 << 27)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunSetMemory)->Arg(1 << 20)->Arg(1 << 26)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
