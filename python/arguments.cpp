@@ -17,7 +17,6 @@ namespace {
 const std::string GroupOrder = "Blue, Red, Green, Gray and Yellow";
 // The module still reads a preference as the window reads a typed one, as it always has: any
 // text that begins with a number that is not negative.
-const char *const AcceptedText = "a fraction from 0 to 1 such as .5, or a percentage above 1 such as 50 or 50%";
 // More changes than generations in the longest run are certainly a mistake (or an endless
 // iterator), and are refused rather than collected.
 constexpr std::int64_t MaxChanges = RunLimits::MaxGenerations;
@@ -187,8 +186,8 @@ std::vector<std::string> PreferenceTexts(py::handle value, std::string_view name
         return {};
     const std::vector<std::string> texts = FiveTexts(value, name);
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (const auto problem = RecordedPreferenceProblem(texts[i]))
-            ValueError(Item(name, i) + ' ' + Quoted(texts[i]) + ' ' + *problem + ": give " + AcceptedText);
+        if (const auto problem = PreferenceProblem(texts[i]))
+            ValueError(Item(name, i) + ' ' + Quoted(texts[i]) + ' ' + *problem);
     }
     return texts;
 }

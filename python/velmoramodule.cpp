@@ -327,9 +327,11 @@ with a seed here is the city `velmora-lab run --seed` builds, with the same numb
     m = velmora.measures(grid, prefs=run.prefs)    # dict of the measures
     df = velmora.simulate(7, ["50%"] * 5, years=20, every=46)
 
-Preferences are texts, read exactly as the window reads a typed one: ".5", "50" and "50%" all
-mean four eighths, and "4" means 4 % (which rounds to 0 eighths). The groups are numbered
-1 Blue, 2 Red, 3 Green, 4 Gray, 5 Yellow; 0 is an empty home.
+Preferences are texts, read as the window reads a typed one, in a form whose reading is what
+it says: a fraction from 0 to 1 with its point (".5", "0.375") or a percentage up to 100
+("50%", and "50" without the sign), as `velmora-lab run` takes them; "4" (eighths, or 4 %?),
+"0.5%" (read as a half) or "150%" are refused. The groups are numbered 1 Blue, 2 Red,
+3 Green, 4 Gray, 5 Yellow; 0 is an empty home.
 
 The model works without the interpreter lock, so runs in several threads go on at once.
 )";
@@ -377,7 +379,8 @@ const char *const SetPrefsDoc = R"(set_prefs(self, prefs)
 --
 
 Types five preference texts into the fields, as a user would; they govern the generations
-that follow. Each is read as the window reads it ("50%", ".5" and "50" are four eighths).
+that follow. Each is read as the window reads it, in the forms `velmora-lab run` takes
+("50%", ".5" and "50" are four eighths).
 )";
 
 const char *const MeasuresDoc = R"(measures(grid, prefs)

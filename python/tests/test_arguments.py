@@ -30,6 +30,14 @@ BAD_CALLS = {
     "prefs None inside": (lambda: velmora.Run(1, FIVE[:4] + [None]), TypeError, "prefs[4] must be a text"),
     "prefs 'abc'": (lambda: velmora.Run(1, ["abc"] + FIVE[1:]), ValueError, "prefs[0] 'abc' has no number"),
     "prefs '-1'": (lambda: velmora.Run(1, FIVE[:2] + ["-1"] + FIVE[3:]), ValueError, "prefs[2] '-1' is negative"),
+    # Only texts whose reading is what they say, as velmora-lab run takes them.
+    "prefs '4'": (lambda: velmora.Run(1, ["4"] + FIVE[1:]), ValueError, "prefs[0] '4' could be eighths"),
+    "prefs '1/2'": (lambda: velmora.Run(1, ["1/2"] + FIVE[1:]), ValueError, "'1/2' has more after the number"),
+    "prefs '0.5%'": (lambda: velmora.Run(1, ["0.5%"] + FIVE[1:]), ValueError, "'0.5%' is a fraction with a % sign"),
+    "prefs '150%'": (lambda: velmora.Run(1, ["150%"] + FIVE[1:]), ValueError, "'150%' is above 100 %"),
+    "set_prefs '1'": (lambda: RUN.set_prefs(["1"] + FIVE[1:]), ValueError, "prefs[0] '1' could be eighths"),
+    "simulate '0.18749'": (lambda: velmora.simulate(1, ["0.18749"] + FIVE[1:], generations=1), ValueError,
+                           "more than four decimals"),
     "prefs lone surrogate": (lambda: velmora.Run(1, ["5\ud800"] + FIVE[1:]), ValueError, "not valid text"),
     "prefs 42": (lambda: velmora.Run(1, 42), TypeError, "not int"),
     "set_prefs None": (lambda: RUN.set_prefs(None), TypeError, "not None"),
@@ -118,8 +126,8 @@ QUOTED = {
 def test_a_long_text_is_quoted_cut_in_a_message(text, quoted):
     with pytest.raises(ValueError) as raised:
         velmora.Run(1, [text] + FIVE[1:])
-    assert str(raised.value) == f"prefs[0] {quoted} has no number in it: give a fraction from 0 to 1 such as .5, " \
-                                "or a percentage above 1 such as 50 or 50%"
+    assert str(raised.value) == f"prefs[0] {quoted} has no number in it: give a fraction from 0 to 1 with its " \
+                                "point (0, .5, 0.375), or a percentage up to 100 (12.5%, 50%, 100%)"
 
 
 # One map written in different ways: each must give the measures of the first.
