@@ -117,10 +117,7 @@ std::optional<UsageError> ReadOutputOptions(const QCommandLineParser &parser, co
         plan.captions = false;
     if (plan.outDir.empty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
         return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
-    if (!plan.outDir.empty()) {
-        if (const auto problem = FolderProblem(ToQString(plan.outDir)))
-            return Bad(QStringLiteral("out"), ToQString(plan.outDir), *problem);
-    }
+    // The folder is checked, and made, by the run itself (RunFolder), not while reading.
     return std::nullopt;
 }
 
