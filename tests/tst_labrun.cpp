@@ -133,6 +133,8 @@ private slots:
     void removedFolderFailsAndLeavesNoFile();
     void savedFileReplacesOnlyTheName_data();
     void savedFileReplacesOnlyTheName();
+    void appendOnlyToAFile_data();
+    void appendOnlyToAFile();
     void runFolderAsFound_data();
     void runFolderAsFound();
     void secondRunOnTheFolderIsRefused();
@@ -353,6 +355,44 @@ void TestLabRun::savedFileReplacesOnlyTheName()
     }
     QVERIFY(NeighboursUntouched(parent));
     QCOMPARE(Entries(folder), QStringList{name});
+}
+
+// A table that grows (a sweep's shard) is appended to only where it is a file itself.
+void TestLabRun::appendOnlyToAFile_data()
+{
+    QTest::addColumn<QString>("occupant");   // as Make() spells it, after the name
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("a file") << "-" << "";
+    QTest::newRow("a link to a file outside") << "@" << "it is a symbolic link";
+    QTest::newRow("a pipe") << "|" << "it is not a file";
+    QTest::newRow("a folder") << "/" << "Is a directory";
+    QTest::newRow("nothing") << "" << "No such file";
+}
+
+void TestLabRun::appendOnlyToAFile()
+{
+    QFETCH(QString, occupant);
+    QFETCH(QString, refusal);
+    QTemporaryDir parent;
+    const QString folder = FolderWithNeighbours(parent);
+    QVERIFY(QDir().mkpath(folder));
+    const QString name = QStringLiteral("runs.csv");
+    const QString path = QDir(folder).filePath(name);
+    if (!occupant.isEmpty())
+        QVERIFY(Make(folder, occupant == QLatin1String("-") ? name : name + occupant));
+    QFile file(path);
+    const WriteError error = OpenForAppending(file);
+    if (refusal.isEmpty()) {
+        QVERIFY2(!error, qPrintable(error.value_or(QString())));
+        QVERIFY(WriteAll(file, "more\n"));
+        file.close();
+        QCOMPARE(Contents(path), QByteArray("theirs\nmore\n"));
+    } else {
+        QVERIFY(error);
+        QVERIFY2(error->contains(path) && error->contains(refusal), qPrintable(*error));
+        QVERIFY(!file.isOpen());
+    }
+    QVERIFY(NeighboursUntouched(parent));
 }
 
 // What a run makes of its folder as it finds it, with --force and without (this plan writes

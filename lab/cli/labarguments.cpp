@@ -343,8 +343,9 @@ QString GeneralHelp()
         "  velmora-lab sweep --prefs 0..8,50%,50%,0..8/2,50% --seeds 10 --base-seed 11 --out sweep1\n"
         "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
         "\n"
-        "Exit status: 0 when done, 1 when writing failed or the run was interrupted (130 for\n"
-        "Ctrl+C), 2 for a bad command line.\n");
+        "Exit status: 0 when done, 1 when writing failed (to a file or to standard output) or\n"
+        "the run was interrupted (130 for Ctrl+C), 2 for a bad command line or an --out folder\n"
+        "that cannot be used as it is (nothing is written then).\n");
 }
 
 QString RunHelp()
@@ -370,7 +371,8 @@ QString RunHelp()
         "  --chart           also chart.png and chart.svg of the measures over the years\n"
         "  --bare            the snapshots and the animation show the map alone, without the\n"
         "                    strip under it that gives the date, the preferences and the colours\n"
-        "  --force           replace the run already in the --out folder\n"
+        "  --force           replace the run already in the --out folder: remove the files its\n"
+        "                    run.json lists first (a folder holding a run is refused without it)\n"
         "  --quiet           no progress bar (there is none when standard error is not a terminal)\n"
         "  --help            show this help and exit\n"
         "\n"
@@ -385,6 +387,15 @@ QString RunHelp()
         "  velmora-lab run --seed 7 --years 60 --set 2283:0,0,0,0,0 --out relax --gif --chart\n"
         "  velmora-lab run --seed 7 --years 5 --every 1 --snapshots 46 --scale 2 --out steps\n"
         "\n"
+        "In DIR a file is only ever replaced, never written through a link, and a folder, device\n"
+        "or pipe under one of the run's names is refused. Files a run.json of velmora-lab does\n"
+        "not list under those names (measures.csv, run.json, chart.png, ...) are never removed,\n"
+        "so a folder holding them is refused, --force or not.\n"
+        "\n"
+        "Ctrl+C stops the run between two generations and keeps what was done: measures.csv\n"
+        "with the rows taken so far, the chart and map.gif of them, and run.json saying so and\n"
+        "giving the last generation run (\"state\": \"interrupted\", \"generations_run\").\n"
+        "\n"
         "The columns of measures.csv are described in docs/measures.md.\n");
 }
 
@@ -394,7 +405,9 @@ QString RerunHelp()
         "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--force] [--quiet]\n"
         "Runs again the run that RUN.JSON records: the same seed, preferences, changes, length\n"
         "and outputs. Its measures.csv is the same, byte for byte. Without --out it prints the\n"
-        "final measures as a table (a run with pictures needs --out).\n"
+        "final measures as a table (a run with pictures needs --out). Of a run that was\n"
+        "interrupted or failed it runs the whole run that was planned, not the rest of it.\n"
+        "--force replaces the run already in the --out folder, as for run.\n"
         "\n"
         "Example:\n"
         "  velmora-lab rerun run7/run.json --out run7-again\n");

@@ -197,6 +197,29 @@ bool OpenForWriting(SaveFile &file)
     return file.open();
 }
 
+WriteError OpenForAppending(QFile &file)
+{
+    // Not blocking: opening a pipe to write would wait for a reader.
+    const int handle = ::open(QFile::encodeName(file.fileName()).constData(),
+                              O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0) {
+        if (errno == ELOOP)
+            return CannotWrite(file.fileName(), QStringLiteral("it is a symbolic link, and velmora-lab appends only "
+                                                               "to a file itself"));
+        return CannotWrite(file.fileName(), ErrnoText(errno));
+    }
+    struct stat status;
+    if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(handle);
+        return CannotWrite(file.fileName(), QStringLiteral("it is not a file"));
+    }
+    if (!file.open(handle, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return CannotWrite(file.fileName(), file.errorString());
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // A write that fills the disk writes what fits and reports nothing; the next one fails

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QFile;
 class QFileDevice;
 
 // What a writer of a file returns: nothing when the file is written, else one line that
@@ -56,6 +57,11 @@ private:
 std::optional<QString> NotReplaceable(const QString &fileName);
 
 bool OpenForWriting(SaveFile &file);
+
+// Opens the file `file` names to append to it, unbuffered, as a table that grows by whole
+// rows. Only a file that is there is opened: a symbolic link is refused rather than
+// followed, and so is a folder, a device or a pipe.
+WriteError OpenForAppending(QFile &file);
 
 // Writes all the bytes; when they do not all fit, false with the file's reason set.
 bool WriteAll(SaveFile &file, const QByteArray &bytes);
