@@ -127,13 +127,15 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
     case LabRun::End::Stopped: {
         QString message = QStringLiteral("interrupted after generation %1 of %2").arg(lastGeneration).arg(plan.generations);
         if (recorder) {
-            if (const auto error = recorder->Interrupt())
+            if (const auto error = recorder->Interrupt()) {
                 message += QStringLiteral("; %1").arg(*error);
-            else
+                recorder->Fail(*error);
+            } else {
                 message += QStringLiteral(": %1 holds the %2 rows measured so far and a run.json that says where it "
                                           "stopped (velmora-lab rerun runs the whole run again)")
                                .arg(folderName)
                                .arg(recorder->samples().size());
+            }
         }
         Say(message);
         return interrupt.caught() ? SignalBase + interrupt.caught() : Failed;

@@ -206,7 +206,8 @@ WriteError OpenForAppending(QFile &file)
         if (errno == ELOOP)
             return CannotWrite(file.fileName(), QStringLiteral("it is a symbolic link, and velmora-lab appends only "
                                                                "to a file itself"));
-        return CannotWrite(file.fileName(), ErrnoText(errno));
+        // ENXIO: a pipe that no one reads, or a device that is not there.
+        return CannotWrite(file.fileName(), errno == ENXIO ? QStringLiteral("it is not a file") : ErrnoText(errno));
     }
     struct stat status;
     if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)) {
