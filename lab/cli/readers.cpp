@@ -13,6 +13,21 @@
 #include <cmath>
 #include <thread>
 
+std::variant<ParsedOptions, CommandOutcome> ReadCommand(const CommandSpec &command, const QStringList &arguments,
+                                                        const std::vector<const CommandSpec *> &commands)
+{
+    auto parsed = ParseOptions(command, arguments, commands);
+    if (auto *error = std::get_if<UsageError>(&parsed))
+        return CommandOutcome(std::move(*error));
+    auto &options = std::get<ParsedOptions>(parsed);
+    if (options.has("help")) {
+        Invocation help;
+        help.text = HelpText(command);
+        return CommandOutcome(std::move(help));
+    }
+    return std::move(options);
+}
+
 std::variant<Horizon, UsageError> ReadHorizon(const ParsedOptions &options)
 {
     if (options.has("years") && options.has("generations"))

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "invocation.h"
 #include "options.h"
 
 #include <QString>
@@ -8,7 +9,15 @@
 #include <optional>
 #include <variant>
 
-// Readings that `run` and `sweep` share.
+// Readings that the commands share.
+
+// What reading a command line ends in.
+using CommandOutcome = std::variant<Invocation, UsageError>;
+
+// A command's options as read against its table, or what is already decided: the invocation
+// that prints its help (asked for with --help, whatever else was given), or what was wrong.
+std::variant<ParsedOptions, CommandOutcome> ReadCommand(const CommandSpec &command, const QStringList &arguments,
+                                                        const std::vector<const CommandSpec *> &commands);
 
 inline constexpr quint32 MaxSeed = 0xffffffffu;
 

@@ -199,15 +199,11 @@ const CommandSpec &RerunCommand()
 std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quint32 pickedSeed,
                                               const std::vector<const CommandSpec *> &commands)
 {
-    const auto parsed = ParseOptions(Run, arguments, commands);
-    if (const auto *error = std::get_if<UsageError>(&parsed))
-        return *error;
-    const ParsedOptions &options = std::get<ParsedOptions>(parsed);
+    auto read = ReadCommand(Run, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation run;
-    if (options.has("help")) {
-        run.text = HelpText(Run);
-        return run;
-    }
     run.command = Invocation::Command::Run;
     run.quiet = options.has("quiet");
     run.force = options.has("force");
@@ -248,15 +244,11 @@ std::variant<Invocation, UsageError> ParseRun(const QStringList &arguments, quin
 std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments,
                                                 const std::vector<const CommandSpec *> &commands)
 {
-    const auto parsed = ParseOptions(Rerun, arguments, commands);
-    if (const auto *error = std::get_if<UsageError>(&parsed))
-        return *error;
-    const ParsedOptions &options = std::get<ParsedOptions>(parsed);
+    auto read = ReadCommand(Rerun, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation rerun;
-    if (options.has("help")) {
-        rerun.text = HelpText(Rerun);
-        return rerun;
-    }
     rerun.command = Invocation::Command::Rerun;
     rerun.quiet = options.has("quiet");
     rerun.force = options.has("force");

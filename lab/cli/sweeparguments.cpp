@@ -168,15 +168,11 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
                                                 const QProcessEnvironment &environment,
                                                 const std::vector<const CommandSpec *> &commands)
 {
-    const auto parsed = ParseOptions(Sweep, arguments, commands);
-    if (const auto *error = std::get_if<UsageError>(&parsed))
-        return *error;
-    const ParsedOptions &options = std::get<ParsedOptions>(parsed);
+    auto read = ReadCommand(Sweep, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation invocation;
-    if (options.has("help")) {
-        invocation.text = HelpText(Sweep);
-        return invocation;
-    }
     invocation.command = Invocation::Command::Sweep;
     SweepSettings &settings = invocation.sweep;
     SweepDefinition &definition = settings.definition;
@@ -252,15 +248,11 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
 std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments,
                                                 const std::vector<const CommandSpec *> &commands)
 {
-    const auto parsed = ParseOptions(Merge, arguments, commands);
-    if (const auto *error = std::get_if<UsageError>(&parsed))
-        return *error;
-    const ParsedOptions &options = std::get<ParsedOptions>(parsed);
+    auto read = ReadCommand(Merge, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation invocation;
-    if (options.has("help")) {
-        invocation.text = HelpText(Merge);
-        return invocation;
-    }
     invocation.command = Invocation::Command::Merge;
     MergeSettings &settings = invocation.merge;
     settings.folder = options.words().front();
