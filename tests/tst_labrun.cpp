@@ -422,7 +422,7 @@ void TestLabRun::runFolderAsFound_data()
         "holds an interrupted run of velmora-lab (seed 7, stopped after generation 12 of 30)",
         {"measures.csv", "run.json"});
     row("a killed run", {"map-000000.png"}, RunRecord("running", planned), false,
-        "holds a run that never ended (killed, or going on elsewhere) of velmora-lab", {"map-000000.png", "run.json"});
+        "holds a run of velmora-lab that never ended, killed or going on elsewhere (seed 7)", {"map-000000.png", "run.json"});
     row("a killed run, --force", {"map-000000.png"}, RunRecord("running", planned), true, "", {});
     row("a record listing names not a run's", {"notes.txt", "measures.csv"},
         RunRecord("finished", {"notes.txt", "../outside.txt", "measures.csv"}), true, "", {"notes.txt"});

@@ -145,14 +145,13 @@ Record ReadRecord(int folder)
     else if (state == QLatin1String(RunRecorder::Interrupted) && done && planned)
         details << QStringLiteral("stopped after generation %1 of %2").arg(*done).arg(*planned);
     if (state == QLatin1String(RunRecorder::Finished))
-        record.summary = QStringLiteral("a finished run");
+        record.summary = QStringLiteral("a finished run of velmora-lab");
     else if (state == QLatin1String(RunRecorder::Interrupted))
-        record.summary = QStringLiteral("an interrupted run");
+        record.summary = QStringLiteral("an interrupted run of velmora-lab");
     else if (state == QLatin1String(RunRecorder::Failed))
-        record.summary = QStringLiteral("a run that failed");
+        record.summary = QStringLiteral("a run of velmora-lab that failed");
     else
-        record.summary = QStringLiteral("a run that never ended (killed, or going on elsewhere)");
-    record.summary += QStringLiteral(" of velmora-lab");
+        record.summary = QStringLiteral("a run of velmora-lab that never ended, killed or going on elsewhere");
     if (!details.isEmpty())
         record.summary += QStringLiteral(" (%1)").arg(details.join(QStringLiteral(", ")));
     return record;
