@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // velmora-lab as a user meets it: what it says and how it ends, for good and bad command lines.
@@ -57,6 +58,8 @@ private:
 void TestLabCli::initTestCase()
 {
     QVERIFY(work_.isValid());
+    // Read as a record, it would wait for a writer.
+    QVERIFY(mkfifo(QFile::encodeName(work_.filePath(QStringLiteral("a-pipe"))).constData(), 0600) == 0);
     QFile notOurs(work_.filePath(QStringLiteral("other.json")));
     QVERIFY(notOurs.open(QIODevice::WriteOnly));
     notOurs.write(R"({"program": "something-else", "format": 1})");
@@ -120,6 +123,7 @@ void TestLabCli::badArguments_data()
     row("rerun of a missing file", {"rerun", "/nonexistent/run.json"}, "cannot read it");
     row("rerun of another program's file", {"rerun", work_.filePath(QStringLiteral("other.json"))}, "not a run.json written by velmora-lab");
     row("rerun of a non-JSON file", {"rerun", file}, "not a run.json written by velmora-lab");
+    row("rerun of a pipe", {"rerun", work_.filePath(QStringLiteral("a-pipe"))}, "cannot read it (it is not a file)");
 }
 
 void TestLabCli::badArguments()
