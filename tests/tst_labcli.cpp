@@ -2,11 +2,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // velmora-lab as a user meets it: what it says and how it ends, for good and bad command lines.
 class TestLabCli : public QObject
@@ -24,8 +28,12 @@ private slots:
     void rerunGivesTheSameCsv();
     void rerunReadsBackLargeRecords_data();
     void rerunReadsBackLargeRecords();
-    void interruptLeavesNoFile();
+    void interruptKeepsWhatWasMeasured();
     void fullDiskFailsWithStatusOne();
+    void failedStandardOutput_data();
+    void failedStandardOutput();
+    void reusedFolder_data();
+    void reusedFolder();
 
 private:
     struct Result
@@ -50,6 +58,8 @@ private:
 void TestLabCli::initTestCase()
 {
     QVERIFY(work_.isValid());
+    // Read as a record, it would wait for a writer.
+    QVERIFY(mkfifo(QFile::encodeName(work_.filePath(QStringLiteral("a-pipe"))).constData(), 0600) == 0);
     QFile notOurs(work_.filePath(QStringLiteral("other.json")));
     QVERIFY(notOurs.open(QIODevice::WriteOnly));
     notOurs.write(R"({"program": "something-else", "format": 1})");
@@ -113,6 +123,7 @@ void TestLabCli::badArguments_data()
     row("rerun of a missing file", {"rerun", "/nonexistent/run.json"}, "cannot read it");
     row("rerun of another program's file", {"rerun", work_.filePath(QStringLiteral("other.json"))}, "not a run.json written by velmora-lab");
     row("rerun of a non-JSON file", {"rerun", file}, "not a run.json written by velmora-lab");
+    row("rerun of a pipe", {"rerun", work_.filePath(QStringLiteral("a-pipe"))}, "cannot read it (it is not a file)");
 }
 
 void TestLabCli::badArguments()
@@ -225,19 +236,59 @@ void TestLabCli::rerunGivesTheSameCsv()
     QCOMPARE(b.readAll(), bytes);
 }
 
-void TestLabCli::interruptLeavesNoFile()
+namespace {
+
+QByteArray Contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject RunRecord(const QString &folder)
+{
+    return QJsonDocument::fromJson(Contents(folder + QStringLiteral("/run.json"))).object();
+}
+
+} // namespace
+
+// Ctrl+C keeps the rows measured so far, the chart of them and a record of where the run
+// stopped, all complete; rerun of that record runs the whole run, whose first rows they are.
+void TestLabCli::interruptKeepsWhatWasMeasured()
 {
     const QString folder = work_.filePath(QStringLiteral("interrupted"));
     QProcess lab;
-    lab.start(QStringLiteral(VELMORA_LAB), {"run", "--generations", "365014", "--every", "1", "--out", folder});
+    lab.start(QStringLiteral(VELMORA_LAB),
+              {"run", "--seed", "5", "--generations", "6000", "--every", "10", "--chart", "--out", folder});
     QVERIFY(lab.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QDir(folder).exists(), 10000);
-    QTest::qWait(300);   // well into the run
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("/run.json")), 10000);
+    QTest::qWait(500);   // well into the run, far from its end
     ::kill(pid_t(lab.processId()), SIGINT);
-    QVERIFY(lab.waitForFinished(5000));
+    QVERIFY(lab.waitForFinished(20000));
     QCOMPARE(lab.exitCode(), 128 + SIGINT);
-    QVERIFY(QString::fromUtf8(lab.readAllStandardError()).contains(QLatin1String("interrupted")));
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    const QString err = QString::fromUtf8(lab.readAllStandardError());
+    QVERIFY2(err.contains(QLatin1String("interrupted after generation")), qPrintable(err));
+
+    const QJsonObject record = RunRecord(folder);
+    QCOMPARE(record[QLatin1String("state")].toString(), QStringLiteral("interrupted"));
+    const int stopped = record[QLatin1String("generations_run")].toInt(-1);
+    QVERIFY2(stopped >= 0 && stopped < 6000, qPrintable(QString::number(stopped)));
+    const int rows = stopped / 10 + 1;
+    QCOMPARE(record[QLatin1String("rows")].toInt(), rows);
+    const QByteArray partial = Contents(folder + QStringLiteral("/measures.csv"));
+    QCOMPARE(partial.count('\n'), 1 + rows);
+    QVERIFY(partial.endsWith('\n'));
+    QStringList files = record[QLatin1String("files")].toVariant().toStringList();
+    QCOMPARE(files, QStringList({"measures.csv", "chart.png", "chart.svg"}));
+    files << QStringLiteral("run.json");
+    files.sort();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
+
+    const QString again = work_.filePath(QStringLiteral("interrupted-again"));
+    QCOMPARE(Lab({"rerun", folder + QStringLiteral("/run.json"), "--out", again, "--quiet"}).status, 0);
+    const QByteArray whole = Contents(again + QStringLiteral("/measures.csv"));
+    QCOMPARE(whole.count('\n'), 1 + 601);
+    QVERIFY(whole.startsWith(partial));
+    QCOMPARE(RunRecord(again)[QLatin1String("state")].toString(), QStringLiteral("finished"));
 }
 
 // Needs a small file system of its own, which only root can mount.
@@ -249,10 +300,104 @@ void TestLabCli::fullDiskFailsWithStatusOne()
         QSKIP("cannot mount a small tmpfs here (not root?)");
     const Result result = Lab({"run", "--seed", "3", "--generations", "2000", "--every", "1", "--out", folder});
     const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    const QString state = RunRecord(folder)[QLatin1String("state")].toString();
     QProcess::execute(QStringLiteral("umount"), {folder});
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(QLatin1String("No space left")), qPrintable(result.err));
-    QCOMPARE(left, QStringList());
+    // Only the record, which says that the run failed.
+    QCOMPARE(left, QStringList{"run.json"});
+    QCOMPARE(state, QStringLiteral("failed"));
+}
+
+// Every place the Lab writes data to standard output: when it does not get there, status 1
+// and one line saying what was not written.
+void TestLabCli::failedStandardOutput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("closed");   // else /dev/full
+    QTest::addColumn<QString>("what");
+    const QStringList table{"run", "--seed", "1", "--generations", "3"};
+    const QStringList list{"sweep", "--prefs", "0..8,50%,50%,50%,50%", "--base-seed", "3", "--list"};
+    QTest::newRow("measures table, full") << table << false << "the table of measures";
+    QTest::newRow("measures table, closed") << table << true << "the table of measures";
+    QTest::newRow("help, full") << QStringList{"run", "--help"} << false << "the help";
+    QTest::newRow("version, closed") << QStringList{"--version"} << true << "the version";
+    QTest::newRow("run table, full") << list << false << "the run table";
+    QTest::newRow("run table, closed") << list << true << "the run table";
+}
+
+void TestLabCli::failedStandardOutput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, closed);
+    QFETCH(QString, what);
+    QProcess lab;
+    if (closed) {
+        lab.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+    } else {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        lab.setStandardOutputFile(QStringLiteral("/dev/full"));
+    }
+    lab.start(QStringLiteral(VELMORA_LAB), arguments);
+    QVERIFY(lab.waitForFinished(60000));
+    QCOMPARE(lab.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(lab.readAllStandardError());
+    QCOMPARE(lab.exitCode(), 1);
+    QCOMPARE(err.count(u'\n'), 1);
+    QVERIFY2(err.startsWith(QStringLiteral("velmora-lab: cannot write %1 to standard output: ").arg(what)), qPrintable(err));
+}
+
+// A run's folder as a second run finds it: a run with a chart and snapshots, or a link to a
+// file outside under the name measures.csv. Each row then runs `arguments` --out FOLDER.
+void TestLabCli::reusedFolder_data()
+{
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QStringList other{"run", "--seed", "2", "--generations", "20", "--quiet"};
+    const QStringList oldPictures{"chart.png", "chart.svg", "map-000000.png", "map-000010.png"};
+    QTest::newRow("a run, run") << "run" << other << 2 << "give --force to replace it" << oldPictures << QStringList();
+    QTest::newRow("a run, run --force") << "run" << other + QStringList{"--force"} << 0 << "removed the run that was in"
+                                        << QStringList{"measures.csv", "run.json"} << oldPictures;
+    QTest::newRow("a run, rerun of it --force") << "run" << QStringList{"rerun", "RUN.JSON", "--force", "--quiet"} << 0
+                                                << "removed the run that was in" << oldPictures << QStringList();
+    QTest::newRow("a link, run") << "link" << other << 0 << "" << QStringList{"measures.csv", "run.json"} << QStringList();
+}
+
+void TestLabCli::reusedFolder()
+{
+    QFETCH(QString, found);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QTemporaryDir parent;
+    const QString folder = parent.filePath(QStringLiteral("out"));
+    const QString outside = parent.filePath(QStringLiteral("theirs.csv"));
+    QFile theirs(outside);
+    QVERIFY(theirs.open(QIODevice::WriteOnly) && theirs.write("theirs\n") == 7);
+    theirs.close();
+    if (found == QLatin1String("run")) {
+        QCOMPARE(Lab({"run", "--seed", "1", "--generations", "20", "--every", "5", "--chart", "--snapshots", "10",
+                      "--quiet", "--out", folder}).status, 0);
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::link(QStringLiteral("../theirs.csv"), folder + QStringLiteral("/measures.csv")));
+    }
+    arguments.replaceInStrings(QStringLiteral("RUN.JSON"), folder + QStringLiteral("/run.json"));
+    const Result result = Lab(arguments + QStringList{"--out", folder});
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    for (const QString &name : present)
+        QVERIFY2(QFileInfo(folder + u'/' + name).isFile() && !QFileInfo(folder + u'/' + name).isSymLink(), qPrintable(name));
+    for (const QString &name : absent)
+        QVERIFY2(!QFileInfo::exists(folder + u'/' + name), qPrintable(name));
+    QCOMPARE(Contents(outside), QByteArray("theirs\n"));
 }
 
 QTEST_GUILESS_MAIN(TestLabCli)

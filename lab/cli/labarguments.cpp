@@ -69,6 +69,7 @@ QString GeneralHelp()
         "  velmora-lab sweep --prefs 0..8,50%,50%,0..8/2,50% --seeds 10 --base-seed 11 --out sweep1\n"
         "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
         "\n"
-        "Exit status: 0 when done, 1 when writing failed or the run was interrupted (130 for\n"
-        "Ctrl+C), 2 for a bad command line.\n");
+        "Exit status: 0 when done, 1 when writing failed (to a file or to standard output) or\n"
+        "the run was interrupted (130 for Ctrl+C), 2 for a bad command line or an --out folder\n"
+        "that cannot be used as it is (nothing is written then).\n");
 }

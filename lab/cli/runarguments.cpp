@@ -24,7 +24,8 @@ const std::vector<OptionSpec> OutputOptions = {
     {"chart", nullptr, "also chart.png and chart.svg of the measures over the years"},
     {"bare", nullptr, "the snapshots and the animation show the map alone, without the\n"
                       "strip under it that gives the date, the preferences and the colours"},
-    {"force", nullptr, "replace the run already in the --out folder"},
+    {"force", nullptr, "replace the run already in the --out folder: remove the files its\n"
+                       "run.json lists first (a folder holding a run is refused without it)"},
 };
 
 std::vector<OptionSpec> RunOptions()
@@ -68,6 +69,15 @@ const CommandSpec Run{
     "  velmora-lab run --seed 7 --years 60 --set 2283:0,0,0,0,0 --out relax --gif --chart\n"
     "  velmora-lab run --seed 7 --years 5 --every 1 --snapshots 46 --scale 2 --out steps\n"
     "\n"
+    "In DIR a file is only ever replaced, never written through a link, and a folder, device\n"
+    "or pipe under one of the run's names is refused. Files a run.json of velmora-lab does\n"
+    "not list under those names (measures.csv, run.json, chart.png, ...) are never removed,\n"
+    "so a folder holding them is refused, --force or not.\n"
+    "\n"
+    "Ctrl+C stops the run between two generations and keeps what was done: measures.csv\n"
+    "with the rows taken so far, the chart and map.gif of them, and run.json saying so and\n"
+    "giving the last generation run (\"state\": \"interrupted\", \"generations_run\").\n"
+    "\n"
     "The columns of measures.csv are described in docs/measures.md.\n",
 };
 
@@ -88,7 +98,8 @@ const CommandSpec Rerun{
     "Usage: velmora-lab rerun RUN.JSON [--out DIR] [--force] [--quiet]",
     "Runs again the run that RUN.JSON records: the same seed, preferences, changes, length\n"
     "and outputs. Its measures.csv is the same, byte for byte. Without --out it prints the\n"
-    "final measures as a table (a run with pictures needs --out).",
+    "final measures as a table (a run with pictures needs --out). Of a run that was\n"
+    "interrupted or failed it runs the whole run that was planned, not the rest of it.",
     RerunOptions(),
     1,
     1,
@@ -148,10 +159,7 @@ std::optional<UsageError> ReadOutputOptions(const ParsedOptions &options, RunPla
         plan.captions = false;
     if (plan.outDir.empty() && (plan.snapshotEvery > 0 || plan.gif || plan.chart))
         return UsageError{QStringLiteral("--snapshots, --gif and --chart write files: give the folder with --out DIR")};
-    if (!plan.outDir.empty()) {
-        if (const auto problem = FolderProblem(out))
-            return BadArgument(QStringLiteral("out"), out, *problem);
-    }
+    // The folder is checked, and made, by the run itself (RunFolder), not while reading.
     return std::nullopt;
 }
 

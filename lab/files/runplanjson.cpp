@@ -7,7 +7,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -142,9 +147,17 @@ constexpr qint64 MostRecordBytes = qint64(64) << 20;
 
 std::variant<RunPlan, QString> ReadRunRecord(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read it (%1)").arg(file.errorString());
+    // Not blocking, and a file only: a pipe or a terminal would wait for a writer for ever.
+    const int handle = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return QStringLiteral("cannot read it (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat status;
+    QFile file;
+    if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)
+        || !file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return QStringLiteral("cannot read it (it is not a file)");
+    }
     if (file.size() > MostRecordBytes)
         return QStringLiteral("not a run.json written by velmora-lab: it is %1 MiB, and a run's record is at most a "
                               "few MiB")

@@ -5,7 +5,6 @@
 #include "mappalette.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <gif_lib.h>
 
@@ -69,7 +68,7 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
     pending_.clear();
     row_.assign(std::size_t(MapSize) * scale, NoGroup);
 
-    file_ = std::make_unique<QSaveFile>(fileName);
+    file_ = std::make_unique<SaveFile>(fileName);
     if (!OpenForWriting(*file_))
         return fail(file_->errorString());
     int error = 0;

@@ -9,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-class QSaveFile;
 struct GifFileType;
 
 // An animated GIF of the city map, written frame by frame as the run goes, so that no
@@ -54,7 +53,7 @@ private:
     void abandon();
 
     QString fileName_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<SaveFile> file_;
     QByteArray pending_;                            // what giflib wrote since the last frame
     std::unique_ptr<GifFileType, GifCloser> gif_;   // writes into pending_, so is closed first
     std::vector<uchar> row_;

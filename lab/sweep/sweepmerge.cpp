@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <map>
 #include <memory>
@@ -168,7 +167,7 @@ std::optional<SweepProblem> SweepMerge::checkEveryRunOnce(const std::vector<Shar
 
 WriteError SweepMerge::writeTable(const QString &fileName, const QByteArray &header, bool measures) const
 {
-    QSaveFile out(fileName);
+    SaveFile out(fileName);
     if (!OpenForWriting(out))
         return CannotWrite(fileName, out.errorString());
     QByteArray pending = header;
