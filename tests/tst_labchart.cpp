@@ -47,8 +47,7 @@ public:
         chart.series.push_back({QStringLiteral("Theil H"), QColor(0xa6611a), 1, rising(0.02, 0.35, 10)});
         for (int radius : {1, 2, 4})
             chart.series.push_back({QStringLiteral("Spatial H, radius %1").arg(radius), QColor(0x018571), 1,
-                                    rising(0.05, 0.6 - 0.1 * radius, 6), radius == 1 ? Qt::SolidLine
-                                        : radius == 2 ? Qt::DashLine : Qt::DotLine});
+                                    rising(0.05, 0.6 - 0.1 * radius, 6)});
         chart.series.push_back({QStringLiteral("Interface density"), QColor(0xe66101), 1, rising(0.54, 0.3, 6)});
         return chart;
     }
@@ -75,7 +74,7 @@ void TestLabChart::showsItsAxesLegendAndGroupColours()
     for (const QString &word : words)
         QVERIFY2(text.contains(word.toHtmlEscaped()), qPrintable(word));
 
-    // Every group's lines and legend entry, in its exact colour.
+    // Every group's lines and legend entry, in its exact colour (dashed, so not everywhere).
     const QImage image = QImage(png).convertToFormat(QImage::Format_RGB32);
     QVERIFY(!image.isNull());
     GroupTable<int> pixels{};
@@ -83,7 +82,7 @@ void TestLabChart::showsItsAxesLegendAndGroupColours()
         for (int x = 0; x < image.width(); ++x)
             ++pixels[GroupOfColour(image.pixel(x, y))];
     for (GroupIndex g = 1; g <= GroupCount; ++g)
-        QVERIFY2(pixels[g] > image.width() / 4, GroupName(g).c_str());
+        QVERIFY2(pixels[g] > image.width() / 8, GroupName(g).c_str());
 }
 
 void TestLabChart::refusesAndLeavesNoFile_data()

@@ -274,7 +274,7 @@ void TestLabPictures::unfinishedGifLeavesNoFile()
 
 void TestLabPictures::chartWithoutApplicationIsRefused()
 {
-    const ChartData chart{QStringLiteral("Run"), {0.0, 1.0}, {{QStringLiteral("Share"), QStringLiteral("Share")}},
+    const ChartData chart{QStringLiteral("Run"), {}, {0.0, 1.0}, {{QStringLiteral("Share"), QStringLiteral("Share")}},
                           {{QStringLiteral("Blue"), Qt::blue, 0, {0.4, 0.5}}}};
     const QString path = dir_.filePath(QStringLiteral("chart.png"));
     const auto error = WriteChartPng(chart, path);

@@ -210,5 +210,5 @@ void TestLabRun::removedFolderFailsAndLeavesNoFile()
     QVERIFY(!QFile::exists(QDir(folder).filePath(QLatin1String(RunRecorder::RunFile))));
 }
 
-QTEST_GUILESS_MAIN(TestLabRun)
+QTEST_MAIN(TestLabRun)
 #include "tst_labrun.moc"
