@@ -152,7 +152,7 @@ void TestLabCli::rerunGivesTheSameCsv()
 {
     const QString first = work_.filePath(QStringLiteral("first"));
     const QString again = work_.filePath(QStringLiteral("again"));
-    QCOMPARE(Lab({"run", "--seed", "7", "--prefs", "50%,.5,50,37.5%,1", "--generations", "120", "--every", "9",
+    QCOMPARE(Lab({"run", "--seed", "7", "--prefs", "50%,.5,50,37.5%,1.0", "--generations", "120", "--every", "9",
                   "--set", "50:0,0,0,0,0", "--out", first, "--quiet"}).status, 0);
     QCOMPARE(Lab({"rerun", first + "/run.json", "--out", again, "--quiet"}).status, 0);
     QFile a(first + "/measures.csv");

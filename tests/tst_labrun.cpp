@@ -2,7 +2,6 @@
 #include "corestrings.h"
 #include "labrun.h"
 #include "measurestable.h"
-#include "preferencetext.h"
 #include "runplanjson.h"
 #include "runrecorder.h"
 
@@ -25,8 +24,6 @@ private slots:
     void generationsForYears();
     void numbersReadBackExactly_data();
     void numbersReadBackExactly();
-    void preferenceProblem_data();
-    void preferenceProblem();
     void sampledGenerationsAndPreferencesInForce();
     void samePlanSameFilesAndJsonRoundTrip();
     void removedFolderFailsAndLeavesNoFile();
@@ -99,32 +96,6 @@ void TestLabRun::numbersReadBackExactly()
     QCOMPARE(MeasuresTable::Number(std::optional<double>()), std::string());
     // Where the standard library writes no double, the same text is worked out by hand.
     QCOMPARE(MeasuresTable::PortableNumber(value), text);
-}
-
-void TestLabRun::preferenceProblem_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("start text .5") << ".5" << true;
-    QTest::newRow("50%") << "50%" << true;
-    QTest::newRow("4 (a percentage)") << "4" << true;
-    QTest::newRow("blanks around") << " 1 " << true;
-    QTest::newRow("huge is capped") << "1e400" << true;
-    QTest::newRow("minus zero") << "-0" << true;
-    QTest::newRow("plus") << "+.5" << true;
-    QTest::newRow("letters") << "abc" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("percent sign only") << "%" << false;
-    QTest::newRow("point only") << "." << false;
-    QTest::newRow("negative") << "-0.5" << false;
-    QTest::newRow("infinity") << "inf" << false;
-}
-
-void TestLabRun::preferenceProblem()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    QCOMPARE(!PreferenceProblem(text.toStdString()).has_value(), accepted);
 }
 
 // Rows at every K generations and at the end; a change typed before generation 12 governs

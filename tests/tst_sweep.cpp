@@ -157,8 +157,8 @@ void TestSweep::readsPreferenceSets_data()
     QTest::newRow("ranges and values in one list") << "6..8|0..2/2,.5,.5,.5,.5"
                                                   << SetsOf({{0, 2, 6, 7, 8}, four, four, four, four});
     QTest::newRow("a step past the end") << "1..8/9, 2..2 ,.5,.5,.5" << SetsOf({{1}, {2}, four, four, four});
-    // Percentages as typed into the window: 4 % is nothing, 150 % all eight.
-    QTest::newRow("4%,12.5,100,150%,.5") << "4%,12.5,100,150%,.5" << SetsOf({{0}, {1}, {8}, {8}, four});
+    // Percentages: 4 % is nothing; without the sign, a number above 8 is one too.
+    QTest::newRow("4%,12.5,100,100%,.5") << "4%,12.5,100,100%,.5" << SetsOf({{0}, {1}, {8}, {8}, four});
 }
 
 void TestSweep::readsPreferenceSets()
@@ -189,6 +189,8 @@ void TestSweep::refusesBadPreferenceSets_data()
     QTest::newRow("a value twice") << "50%|.5,.5,.5,.5,.5" << "gives 4 eighths a second time";
     QTest::newRow("0|4|8, eighths or percent") << "0|4|8,.5,.5,.5,.5" << "Blue: '4' could be 4/8, as in a range, or what `run` reads, 4 % (0/8)";
     QTest::newRow("1, an eighth or all") << ".5,.5,.5,.5, 1 " << "Yellow: ' 1 ' could be 1/8, as in a range, or what `run` reads, all eight (8/8)";
+    QTest::newRow("above 100 %") << ".5,.5,150%,.5,.5" << "Green: '150%' is above 100 %";
+    QTest::newRow("a fraction with a % sign") << "0.5%,.5,.5,.5,.5" << "'0.5%' is a fraction with a % sign";
     QTest::newRow("overlapping ranges") << "0..4|4..8,.5,.5,.5,.5" << "gives 4 eighths a second time";
 }
 

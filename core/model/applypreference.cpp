@@ -11,12 +11,12 @@ constexpr std::int16_t MaxEighths = 8;
 constexpr double PercentFactor = 0.01;
 } // namespace
 
-General::PreferenceReading General::ReadPreference(std::string_view text, std::int16_t current) const
+PreferenceReading ReadPreferenceText(std::string_view text, std::int16_t current, const FieldForms &forms)
 {
     // A text that is wholly a number is first rounded to four decimals, so 0.18749 becomes
     // the half 0.1875. Other texts (such as "50%") are read as they stand.
     std::string rounded(text);
-    if (const auto whole = forms_.ReadNumber(text); whole && std::isfinite(*whole))
+    if (const auto whole = forms.ReadNumber(text); whole && std::isfinite(*whole))
         rounded = NumberText::FormatFourDecimals(*whole);
 
     double v = NumberText::ReadLeadingNumber(rounded);
@@ -28,7 +28,12 @@ General::PreferenceReading General::ReadPreference(std::string_view text, std::i
         // Halves go to the even neighbour (rint in the default rounding mode).
         eighths = scaled > MaxEighths ? MaxEighths : std::int16_t(std::rint(scaled));
     }
-    return {eighths, forms_.FormatPreference(double(eighths) / EighthsPerWhole)};
+    return {eighths, forms.FormatPreference(double(eighths) / EighthsPerWhole)};
+}
+
+PreferenceReading General::ReadPreference(std::string_view text, std::int16_t current) const
+{
+    return ReadPreferenceText(text, current, forms_);
 }
 
 void General::ApplyPreference(int index)

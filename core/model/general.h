@@ -13,6 +13,15 @@
 #include <string>
 #include <string_view>
 
+// The eighths a preference text gives as the window reads it, starting from `current` (kept
+// for a negative number), and the text the field then shows, in `forms`.
+struct PreferenceReading
+{
+    std::int16_t eighths;
+    std::string display;
+};
+PreferenceReading ReadPreferenceText(std::string_view text, std::int16_t current, const FieldForms &forms);
+
 // The city model's procedures and the tables they share. One object per main window;
 // a test creates a fresh one.
 class General
@@ -44,13 +53,7 @@ public:
 
     const FieldForms &forms() const { return forms_; }
 
-    // The eighths a preference text gives, starting from `current` (kept for a negative
-    // number), and the text the field then shows.
-    struct PreferenceReading
-    {
-        std::int16_t eighths;
-        std::string display;
-    };
+    // ReadPreferenceText in this window's forms.
     PreferenceReading ReadPreference(std::string_view text, std::int16_t current) const;
 
 private:

@@ -230,7 +230,7 @@ std::variant<Invocation, UsageError> ParseRerun(const QStringList &arguments)
     for (const PreferenceChange &change : plan->changes)
         allTexts.insert(allTexts.end(), change.texts.begin(), change.texts.end());
     for (const std::string &text : allTexts) {
-        if (const auto why = PreferenceProblem(text))
+        if (const auto why = RecordedPreferenceProblem(text))
             return UsageError{QStringLiteral("'%1': preference '%2' %3").arg(rerun.runFile, ToQString(text), ToQString(*why))};
     }
     // Where the files go is the rerun's own choice; what they are is the run's.
