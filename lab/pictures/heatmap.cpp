@@ -91,8 +91,8 @@ constexpr std::array<MeasureWords, 8> MeasureNames = {{
 }};
 
 // An axis' title, from the longest to the shortest form: the first that fits is drawn.
-constexpr std::array<const char *, 3> AxisTitles = {"%1 preference (eighths of the neighbours)",
-                                                    "%1 preference (eighths)", "%1 (eighths)"};
+constexpr std::array<const char *, 4> AxisTitles = {"%1 preference (eighths of the neighbours)",
+                                                    "%1 preference (eighths)", "%1 (eighths)", "%1"};
 
 QColor ScaleColour(double t)
 {
@@ -111,6 +111,13 @@ QFont Font(int pointSize, bool bold = false)
     font.setPointSize(pointSize);
     font.setBold(bold);
     return font;
+}
+
+// Text is measured as it is drawn, on an image: the screen's resolution may differ.
+QFontMetrics Metrics(const QFont &font)
+{
+    static const QImage probe(1, 1, QImage::Format_RGB32);
+    return QFontMetrics(font, &probe);
 }
 
 QString Eighths(qint16 e)
@@ -176,14 +183,14 @@ QString TickText(const HeatMapScale &scale, size_t tick)
 
 int TextHeight(const QFont &font, int width, const QString &text)
 {
-    return QFontMetrics(font).boundingRect(QRect(0, 0, width, INT_MAX / 2), Qt::TextWordWrap | Qt::AlignHCenter, text)
+    return Metrics(font).boundingRect(QRect(0, 0, width, INT_MAX / 2), Qt::TextWordWrap | Qt::AlignHCenter, text)
         .height();
 }
 
 // The longest form of an axis' title that fits the length.
 QString AxisTitle(GroupIndex group, const QFont &font, int length)
 {
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics = Metrics(font);
     const QString name = ToQString(GroupName(group));
     for (const char *form : AxisTitles) {
         const QString title = QString::fromLatin1(form).arg(name);
@@ -323,7 +330,7 @@ std::optional<HeatMapScale> ColourScaleOf(const HeatMap &map)
         if (value > scale.high - NearestToAnEnd * step)
             break;
         if (value >= scale.low + NearestToAnEnd * step)
-            scale.ticks.emplace_back(value, ValueText(value, stepDigits));
+            scale.ticks.emplace_back(value, ValueText(value, std::max(digits, stepDigits)));
     }
     scale.ticks.emplace_back(scale.high, ValueText(scale.high, digits));
     return scale;
@@ -369,8 +376,8 @@ HeatMapLayout HeatMapPlaces(const HeatMap &map)
     const int columns = std::max(1, int(map.xValues.size()));
     const int rows = std::max(1, int(map.yValues.size()));
     const auto scale = ColourScaleOf(map);
-    const QFontMetrics label(Font(Text.label));
-    const QFontMetrics axisTitle(Font(Text.axisTitle, true));
+    const QFontMetrics label = Metrics(Font(Text.label));
+    const QFontMetrics axisTitle = Metrics(Font(Text.axisTitle, true));
 
     HeatMapLayout place;
     place.cell = std::clamp(Picture.targetGrid / std::max(columns, rows), Picture.smallestCell, Picture.largestCell);
@@ -387,6 +394,7 @@ HeatMapLayout HeatMapPlaces(const HeatMap &map)
     const int right = scale ? Picture.scaleGap + Picture.scaleWidth + Picture.tick + Picture.labelGap + scaleLabels
                             : 0;
     const int block = left + grid.width() + right + Picture.margin;
+    // As wide as the grid and its scale need; the title and notes wrap to that.
     const int width = std::max(block, Picture.narrowest);
     const int textWidth = width - 2 * Picture.margin;
 
@@ -397,7 +405,9 @@ HeatMapLayout HeatMapPlaces(const HeatMap &map)
     place.notes = QRect(Picture.margin, place.title.bottom() + 1, textWidth, notes);
     // The top scale label is centred on the grid's top edge.
     const int gridTop = place.notes.bottom() + 1 + std::max(Picture.sectionGap, label.height() / 2);
-    place.grid = QRect(QPoint((width - block) / 2 + left, gridTop), grid);
+    const int blockLeft = (width - block) / 2;
+    place.grid = QRect(QPoint(blockLeft + left, gridTop), grid);
+    place.yTitle = QRect(blockLeft + Picture.margin, gridTop, axisTitle.height(), grid.height());
     if (scale)
         place.bar = QRect(place.grid.right() + 1 + Picture.scaleGap, place.grid.top(), Picture.scaleWidth, grid.height());
     place.xTitle = QRect(Picture.margin,
@@ -447,7 +457,7 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     }
 
     painter.setFont(Font(Text.cell));
-    const QFontMetrics cellText(Font(Text.cell));
+    const QFontMetrics cellText = Metrics(Font(Text.cell));
     for (size_t yi = 0; yi < rows; ++yi) {
         for (size_t xi = 0; xi < columns; ++xi) {
             // The lowest y value at the bottom, as on any chart.
@@ -456,7 +466,10 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
             if (!scale || !mean || !std::isfinite(*mean)) {
                 painter.fillRect(box, QBrush(QColor(Undefined), Qt::BDiagPattern));
                 painter.setPen(QColor(Ink));
-                painter.drawText(box, Qt::AlignCenter, cellText.elidedText(QStringLiteral("undefined"), Qt::ElideRight, cell));
+                // The hatching and the note under the picture say it when the word has no room.
+                const QString undefined = QStringLiteral("undefined");
+                if (cellText.horizontalAdvance(undefined) < cell)
+                    painter.drawText(box, Qt::AlignCenter, undefined);
                 continue;
             }
             const double at = ScalePosition(*scale, *mean);
@@ -476,7 +489,7 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
 
     // Axes: a label under each column and beside each row, and the axes' titles.
     painter.setFont(Font(Text.label));
-    const int lineHeight = QFontMetrics(Font(Text.label)).height();
+    const int lineHeight = Metrics(Font(Text.label)).height();
     for (size_t xi = 0; xi < columns; ++xi) {
         const int centre = grid.left() + int(xi) * cell + cell / 2;
         painter.drawLine(centre, grid.bottom() + 1, centre, grid.bottom() + 1 + Picture.tick);
@@ -487,19 +500,18 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     for (size_t yi = 0; yi < rows; ++yi) {
         const int centre = grid.bottom() + 1 - int(yi) * cell - cell / 2;
         painter.drawLine(grid.left() - Picture.tick, centre, grid.left(), centre);
-        painter.drawText(QRect(Picture.margin, centre - lineHeight / 2, yLabelsRight - Picture.margin, lineHeight),
+        painter.drawText(QRect(place.yTitle.right() + 1, centre - lineHeight / 2, yLabelsRight - place.yTitle.right() - 1, lineHeight),
                          Qt::AlignRight | Qt::AlignVCenter, Eighths(map.yValues[yi]));
     }
     const QFont axisFont = Font(Text.axisTitle, true);
     painter.setFont(axisFont);
     painter.drawText(place.xTitle, Qt::AlignCenter, AxisTitle(map.x, axisFont, place.xTitle.width()));
-    // The y axis' title turned to read upwards, along the grid, at the picture's left edge.
-    const int titleHeight = QFontMetrics(axisFont).height();
+    // The y axis' title turned to read upwards, along the grid.
     painter.save();
-    painter.translate(Picture.margin + titleHeight / 2, grid.center().y());
+    painter.translate(place.yTitle.center());
     painter.rotate(-90);
-    painter.drawText(QRect(-grid.height() / 2, -titleHeight / 2, grid.height(), titleHeight), Qt::AlignCenter,
-                     AxisTitle(map.y, axisFont, grid.height()));
+    painter.drawText(QRect(-place.yTitle.height() / 2, -place.yTitle.width() / 2, place.yTitle.height(), place.yTitle.width()),
+                     Qt::AlignCenter, AxisTitle(map.y, axisFont, place.yTitle.height()));
     painter.restore();
 
     // The colour bar from the lowest value drawn (bottom) to the highest, each end saying so.
@@ -509,8 +521,12 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
             const double at = scale->ticks.size() == 1 ? MiddleOfScale : double(row) / std::max(1, bar.height() - 1);
             painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), ScaleColour(at));
         }
+        // The frame around the bar, outside it, so that its ends show the scale's own colours.
+        const QRect frame = bar.adjusted(-1, -1, 1, 1);
+        for (const QRect &side : {QRect(frame.topLeft(), QSize(frame.width(), 1)), QRect(frame.bottomLeft(), QSize(frame.width(), 1)),
+                                  QRect(frame.topLeft(), QSize(1, frame.height())), QRect(frame.topRight(), QSize(1, frame.height()))})
+            painter.fillRect(side, QColor(Ink));
         painter.setPen(QColor(Ink));
-        painter.drawRect(bar.adjusted(0, 0, -1, -1));
         painter.setFont(Font(Text.label));
         // Every tick when the bar has room for them, else its ends alone.
         const size_t ticks = scale->ticks.size();

@@ -69,6 +69,7 @@ struct HeatMapLayout
     QRect notes;
     QRect grid;
     int cell = 0;        // the side of a cell
+    QRect yTitle;        // the y axis' title, before it is turned to read upwards
     QRect bar;           // the colour bar; null when no cell has a value
     QRect xTitle;
     QRect footer;        // the note on undefined cells; null when there are none
