@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,8 @@ private slots:
     void tableWithoutFolderAndNoProgressOnAPipe();
     void progressBarOnATerminal();
     void rerunGivesTheSameCsv();
+    void rerunReadsBackLargeRecords_data();
+    void rerunReadsBackLargeRecords();
     void interruptLeavesNoFile();
     void fullDiskFailsWithStatusOne();
 
@@ -63,8 +66,27 @@ void TestLabCli::badArguments_data()
         QTest::newRow(name) << arguments << QString::fromLatin1(message);
     };
     row("no such command", {"walk"}, "'walk' is not a command");
-    row("unknown option", {"run", "--colour", "red"}, "Unknown option 'colour'");
-    row("option without its value", {"run", "--seed"}, "Missing value after '--seed'");
+    row("no command", {}, "Usage: velmora-lab COMMAND");
+    row("a mistyped command", {"swep", "--list"}, "'swep' is not a command: give run, rerun, sweep or merge (did you mean sweep?)");
+    row("an option before the command", {"--seed", "7", "run"}, "'--seed' comes before a command");
+    row("unknown option", {"run", "--colour", "red"}, "--colour is not an option of run");
+    row("a near option", {"run", "--seeds", "7"}, "--seeds is not an option of run: did you mean --seed?");
+    row("the start of an option", {"run", "--gen", "7"}, "did you mean --generations?");
+    row("an option of another command", {"run", "--base-seed", "7"}, "--base-seed is not an option of run but of sweep");
+    row("option without its value", {"run", "--seed"}, "--seed needs a value: --seed N");
+    row("a switch with a value", {"run", "--gif=yes", "--out", file + "x"}, "--gif takes no value ('yes')");
+    row("seed twice", {"run", "--seed", "7", "--seed", "8"}, "--seed is given twice ('7', then '8'): give it once");
+    row("prefs twice", {"run", "--prefs", ".5,.5,.5,.5,.5", "--prefs", "0,0,0,0,0"}, "--prefs is given twice");
+    row("out twice", {"run", "--out", "a", "--out", "b"}, "--out is given twice");
+    row("a switch twice", {"run", "--gif", "--gif"}, "--gif is given twice: give it once");
+    row("base seed twice", {"sweep", "--base-seed", "1", "--base-seed", "2", "--list"}, "--base-seed is given twice");
+    row("a list with spaces, unquoted", {"run", "--prefs", "50%,", "50%,50%,50%,50%"},
+        "'50%,50%,50%,50%' is a stray word: run takes options only. If it belongs to the option before it, quote");
+    row("a word after a rerun's file", {"rerun", "a.json", "b.json"}, "'b.json' is a stray word: rerun takes one run.json file");
+    row("4, eighths or a percentage", {"run", "--prefs", "4,.5,.5,.5,.5"}, "'4' could be eighths");
+    row("1/2, read as all", {"run", "--prefs", "1/2,.5,.5,.5,.5"}, "'1/2' has more after the number than a % sign");
+    row("0.5%, read as half", {"run", "--prefs", "0.5%,.5,.5,.5,.5"}, "'0.5%' is a fraction with a % sign");
+    row("150%", {"run", "--set", "1:.5,.5,150%,.5,.5"}, "'150%' is above 100 %");
     row("seed not a number", {"run", "--seed", "seven"}, "--seed 'seven': give a whole number from 0 to 4294967295");
     row("seed negative", {"run", "--seed", "-1"}, "--seed '-1'");
     row("seed over 32 bits", {"run", "--seed", "4294967296"}, "--seed '4294967296'");
@@ -86,7 +108,7 @@ void TestLabCli::badArguments_data()
     row("pictures without a folder", {"run", "--gif"}, "give the folder with --out DIR");
     row("folder is a file", {"run", "--out", file}, "is a file, not a folder");
     row("folder cannot be made", {"run", "--out", file + "/inside"}, "cannot create the folder");
-    row("stray argument", {"run", "extra"}, "'extra': run takes options only");
+    row("stray argument", {"run", "extra"}, "'extra' is a stray word: run takes options only");
     row("rerun without a file", {"rerun"}, "rerun takes one run.json file");
     row("rerun of a missing file", {"rerun", "/nonexistent/run.json"}, "cannot read it");
     row("rerun of another program's file", {"rerun", work_.filePath(QStringLiteral("other.json"))}, "not a run.json written by velmora-lab");
@@ -109,8 +131,9 @@ void TestLabCli::helpAndVersion_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("expected");
     QTest::newRow("--help") << QStringList{"--help"} << "velmora-lab run --seed 7";
-    QTest::newRow("no arguments") << QStringList{} << "Usage: velmora-lab COMMAND";
-    QTest::newRow("run --help") << QStringList{"run", "--help"} << "\"4\" means 4 %";
+    QTest::newRow("run --help") << QStringList{"run", "--help"} << "reads \"4\" as 4 %";
+    QTest::newRow("run --help lists --set") << QStringList{"run", "--help"} << "  --set GEN:P,P,P,P,P  type these";
+    QTest::newRow("help after an option") << QStringList{"sweep", "--seeds", "3", "--help"} << "Usage: velmora-lab sweep";
     QTest::newRow("rerun --help") << QStringList{"rerun", "--help"} << "byte for byte";
     QTest::newRow("--version") << QStringList{"--version"} << "velmora-lab 1.";
 }
@@ -146,6 +169,45 @@ void TestLabCli::progressBarOnATerminal()
     QVERIFY(script.waitForFinished(60000));
     const QByteArray screen = script.readAllStandardOutput();
     QVERIFY2(screen.contains("\r[") && screen.contains("generation 0 of 914"), screen.left(200).constData());
+}
+
+void TestLabCli::rerunReadsBackLargeRecords_data()
+{
+    QTest::addColumn<int>("changes");   // --set options of the run; -1 for a file no run writes
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a record over a MiB") << 7000 << 0 << "";
+    QTest::newRow("a file far beyond any record") << -1 << 2 << "it is 65 MiB, and a run's record is at most a few MiB";
+}
+
+// Whatever run writes, rerun reads back; only a size no run writes is refused, saying so.
+void TestLabCli::rerunReadsBackLargeRecords()
+{
+    QFETCH(int, changes);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    const QString first = work_.filePath(QStringLiteral("large-%1").arg(changes));
+    const QString record = QDir(first).filePath(QStringLiteral("run.json"));
+    if (changes >= 0) {
+        QStringList arguments{"run", "--seed", "3", "--generations", "20", "--every", "10", "--out", first, "--quiet"};
+        for (int i = 0; i < changes; ++i)
+            arguments << "--set" << QStringLiteral("%1:.5,.5,0.375,50%,12.5%").arg(1 + i % 20);
+        QCOMPARE(Lab(arguments).status, 0);
+        QVERIFY(QFileInfo(record).size() > (1 << 20));
+    } else {
+        QVERIFY(QDir().mkpath(first));
+        QFile huge(record);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(65) << 20));
+    }
+    const Result again = Lab({"rerun", record, "--out", first + "-again", "--quiet"});
+    QCOMPARE(again.status, status);
+    QVERIFY2(again.err.contains(message), qPrintable(again.err));
+    if (status == 0) {
+        QFile a(QDir(first).filePath(QStringLiteral("measures.csv")));
+        QFile b(QDir(first + "-again").filePath(QStringLiteral("measures.csv")));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+    }
 }
 
 void TestLabCli::rerunGivesTheSameCsv()

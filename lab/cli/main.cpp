@@ -206,6 +206,21 @@ int ExecuteMerge(const MergeSettings &settings)
     }
     std::optional<std::pair<GroupIndex, GroupIndex>> axes;
     if (!settings.chartMeasure.isEmpty()) {
+        // An axis along a group the sweep held at one value is one column wide: no heat map.
+        QStringList swept;
+        for (GroupIndex g = 1; g <= GroupCount; ++g) {
+            if (merge.definition().prefSets[g].size() > 1)
+                swept << ToQString(GroupName(g));
+        }
+        for (const auto &[name, group] : {std::pair{"x", settings.x}, std::pair{"y", settings.y}}) {
+            if (group != NoGroup && merge.definition().prefSets[group].size() < 2) {
+                Say(QStringLiteral("--%1 %2: %3 was not swept; %4")
+                        .arg(QLatin1String(name), ToQString(GroupKey(group)), ToQString(GroupName(group)),
+                             swept.isEmpty() ? QStringLiteral("no group was")
+                                             : QStringLiteral("the groups swept are %1").arg(swept.join(QStringLiteral(", ")))));
+                return Usage;
+            }
+        }
         axes = HeatMapAxes(merge.definition(), settings.x, settings.y);
         if (axes->first == NoGroup || axes->second == NoGroup) {
             Say(QStringLiteral("--chart: no two groups to put on the axes"));
@@ -258,7 +273,10 @@ int main(int argc, char *argv[])
     const auto parsed = ParseArguments(arguments, QRandomGenerator::system()->generate());
     if (const auto *usage = std::get_if<UsageError>(&parsed)) {
         Say(usage->message);
-        std::fputs("Try 'velmora-lab --help' for more information.\n", stderr);
+        if (arguments.isEmpty())
+            std::fputs(qPrintable(GeneralHelp()), stderr);
+        else
+            std::fputs("Try 'velmora-lab --help' for more information.\n", stderr);
         return Usage;
     }
     const Invocation &invocation = std::get<Invocation>(parsed);

@@ -3,7 +3,9 @@
 
 #include "corestrings.h"
 
+#include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cmath>
 
@@ -130,4 +132,32 @@ std::optional<RunPlan> RunPlanFromJson(const QJsonObject &object, QString *reaso
     // Records from before captions drew the map alone.
     plan.captions = object[Key::Captions].toBool(false);
     return plan;
+}
+
+namespace {
+// A run records its command line and its plan, both growing with its --set changes, which a
+// command line holds at most a few MiB of: far beyond this is no record of a run.
+constexpr qint64 MostRecordBytes = qint64(64) << 20;
+} // namespace
+
+std::variant<RunPlan, QString> ReadRunRecord(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read it (%1)").arg(file.errorString());
+    if (file.size() > MostRecordBytes)
+        return QStringLiteral("not a run.json written by velmora-lab: it is %1 MiB, and a run's record is at most a "
+                              "few MiB")
+            .arg(file.size() >> 20);
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(MostRecordBytes), &parseError);
+    const QJsonObject run = document.object();
+    if (document.isNull() || run[QLatin1String("program")].toString() != QLatin1String("velmora-lab")
+        || run[QLatin1String("format")].toInt() != 1)
+        return QStringLiteral("not a run.json written by velmora-lab");
+    QString reason;
+    const auto plan = RunPlanFromJson(run[QLatin1String("parameters")].toObject(), &reason);
+    if (!plan)
+        return QStringLiteral("not a run.json written by velmora-lab (%1)").arg(reason);
+    return *plan;
 }
