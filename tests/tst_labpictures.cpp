@@ -572,6 +572,10 @@ void TestLabPictures::heatMapScaleSpansTheValuesDrawn_data()
     QTest::newRow("one value everywhere") << 2 << Means{0.5, 0.5, 0.5, 0.5} << "0.500" << "0.500";
     QTest::newRow("one cell with a value") << 2 << Means{std::nullopt, 0.3, std::nullopt, std::nullopt} << "0.300" << "0.300";
     QTest::newRow("no value at all") << 2 << Means{std::nullopt, std::nullopt} << "" << "";
+    QTest::newRow("not a number, infinite") << 2 << Means{0.2, NAN, INFINITY, 0.4} << "0.200" << "0.400";
+    QTest::newRow("huge") << 2 << Means{1e300, 2e300} << "1e+300" << "2e+300";
+    QTest::newRow("a span beyond doubles") << 2 << Means{-1e308, 1e308} << "-1e+308" << "1e+308";
+    QTest::newRow("a hair apart on a huge value") << 2 << Means{1e16, 1e16 + 2} << "1e+16" << "1e+16";
 }
 
 void TestLabPictures::heatMapScaleSpansTheValuesDrawn()
@@ -585,7 +589,7 @@ void TestLabPictures::heatMapScaleSpansTheValuesDrawn()
     QCOMPARE(scale.has_value(), !low.isEmpty());
     std::vector<double> values;
     for (const auto &mean : means) {
-        if (mean)
+        if (mean && std::isfinite(*mean))
             values.push_back(*mean);
     }
     const QString path = Kept(QStringLiteral("heatmap-%1.png").arg(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-')));

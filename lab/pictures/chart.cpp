@@ -354,6 +354,11 @@ void LabelMarks(QChart *chart, const ChartData &data)
         QRectF place(QPointF(left, plot.top() + Marks.labelGap), size);
         while (std::any_of(placed.begin(), placed.end(), [&](const QRectF &other) { return other.intersects(place); }))
             place.translate(0, size.height() + Marks.labelGap);
+        // Labels past the plot's foot would cover the next panel: their lines stay unlabelled.
+        if (place.bottom() > plot.bottom()) {
+            delete box;
+            continue;
+        }
         placed.push_back(place);
         box->setRect(QRectF(QPointF(0, 0), size));
         box->setPos(place.topLeft());

@@ -55,9 +55,13 @@ constexpr TextSizes Text = {17, 12, 13, 12, 12};
 constexpr double StepsInSpan = 4;
 constexpr double NearestToAnEnd = 0.5;
 constexpr int LinesBetweenTicks = 2;
-// Significant digits of the values written, whatever their size.
+// Significant digits of the values written, whatever their size; from a million on, in
+// exponent form.
 constexpr int SignificantDigits = 4;
 constexpr int FractionDigitsBelowOne = 3;
+constexpr double LargestInFixed = 1e6;
+// Round values between the ends: a span of StepsInSpan rough steps holds no more than these.
+constexpr int MostBetweenTicks = int(StepsInSpan) + 1;
 
 // Viridis (van der Walt and Smith, matplotlib), sampled at nine even steps: its lightness
 // rises steadily, so the order of values reads in grey print and to colour-blind eyes.
@@ -139,22 +143,32 @@ std::optional<std::pair<double, double>> ValueRange(const HeatMap &map)
 // Where the scale puts a value, from 0 at the lowest to 1 at the highest.
 double ScalePosition(const HeatMapScale &scale, double value)
 {
-    return scale.high > scale.low ? (value - scale.low) / (scale.high - scale.low) : MiddleOfScale;
+    // In halves, so that a span wider than the largest double still divides.
+    return scale.high > scale.low ? (value / 2 - scale.low / 2) / (scale.high / 2 - scale.low / 2) : MiddleOfScale;
 }
 
-// One number of digits after the point for every value of a map, so that they line up.
-int FractionDigits(const HeatMap &map)
+// How every value of a map is written, so that they line up: one number of digits after the
+// point for all.
+struct NumberForm
+{
+    char format;
+    int precision;
+};
+
+NumberForm FormOf(const HeatMap &map)
 {
     const auto range = ValueRange(map);
     const double largest = range ? std::max(std::abs(range->first), std::abs(range->second)) : 0.0;
     if (!(largest >= 1.0))
-        return FractionDigitsBelowOne;
-    return std::max(0, SignificantDigits - 1 - int(std::floor(std::log10(largest))));
+        return {'f', FractionDigitsBelowOne};
+    if (largest >= LargestInFixed)
+        return {'g', SignificantDigits};
+    return {'f', std::max(0, SignificantDigits - 1 - int(std::floor(std::log10(largest))))};
 }
 
-QString ValueText(double value, int digits)
+QString ValueText(double value, NumberForm form)
 {
-    return QString::number(value, 'f', digits);
+    return QString::number(value, form.format, form.precision);
 }
 
 // A round step near `rough`: 1, 2 or 5 times a power of ten.
@@ -319,20 +333,25 @@ std::optional<HeatMapScale> ColourScaleOf(const HeatMap &map)
     if (!range)
         return std::nullopt;
     HeatMapScale scale{range->first, range->second, {}};
-    const int digits = FractionDigits(map);
-    scale.ticks.emplace_back(scale.low, ValueText(scale.low, digits));
+    const NumberForm form = FormOf(map);
+    scale.ticks.emplace_back(scale.low, ValueText(scale.low, form));
     if (scale.low == scale.high)
         return scale;
-    const double step = RoundStep((scale.high - scale.low) / StepsInSpan);
-    const int stepDigits = std::max(0, -int(std::floor(std::log10(step))));
-    for (double k = std::ceil(scale.low / step);; ++k) {
-        const double value = k * step;
-        if (value > scale.high - NearestToAnEnd * step)
+    const double span = scale.high - scale.low;
+    const double step = std::isfinite(span) ? RoundStep(span / StepsInSpan) : 0.0;
+    // Round values only where the map's digits tell them apart, and only so many, whatever
+    // the values (a step lost against a huge value would not move).
+    const bool shown = step > 0 && std::isfinite(step)
+        && (form.format != 'f' || -std::floor(std::log10(step)) <= form.precision);
+    const double first = shown ? std::ceil(scale.low / step) : 0.0;
+    for (int i = 0; shown && i < MostBetweenTicks; ++i) {
+        const double value = (first + i) * step;
+        if (!(value <= scale.high - NearestToAnEnd * step))
             break;
-        if (value >= scale.low + NearestToAnEnd * step)
-            scale.ticks.emplace_back(value, ValueText(value, std::max(digits, stepDigits)));
+        if (value >= scale.low + NearestToAnEnd * step && value > scale.ticks.back().first && value < scale.high)
+            scale.ticks.emplace_back(value, ValueText(value, form));
     }
-    scale.ticks.emplace_back(scale.high, ValueText(scale.high, digits));
+    scale.ticks.emplace_back(scale.high, ValueText(scale.high, form));
     return scale;
 }
 
@@ -434,7 +453,7 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
 
     const HeatMapLayout place = HeatMapPlaces(map);
     const auto scale = ColourScaleOf(map);
-    const int digits = FractionDigits(map);
+    const NumberForm form = FormOf(map);
     const QRect grid = place.grid;
     const int cell = place.cell;
     QImage image(place.size, QImage::Format_RGB32);
@@ -475,7 +494,9 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
             const double at = ScalePosition(*scale, *mean);
             painter.fillRect(box, ScaleColour(at));
             painter.setPen(at <= DarkUpTo ? QColor(Qt::white) : QColor(Ink));
-            painter.drawText(box, Qt::AlignCenter, ValueText(*mean, digits));
+            const QString value = ValueText(*mean, form);
+            if (cellText.horizontalAdvance(value) < cell)
+                painter.drawText(box, Qt::AlignCenter, value);
         }
     }
     // Thin white lines between the cells, so that neighbours of one colour still read as two.
