@@ -41,7 +41,9 @@ const CommandSpec Sweep{
                          "SLURM_ARRAY_TASK_COUNT; the array must be a plain range)"},
         {"resume", nullptr, "go on with the sweep in DIR: drop an unfinished run's rows and\n"
                             "run only the runs that no shard in DIR holds yet; without\n"
-                            "--base-seed it takes the recorded one"},
+                            "--base-seed it takes the recorded one. Rows that the sweep would\n"
+                            "not have written (an edited number, date or seed) stop it,\n"
+                            "naming the file and line"},
         {"quiet", nullptr, "no progress bar and no summary"},
         {"help", nullptr, "show this help and exit"},
     },
@@ -53,6 +55,12 @@ const CommandSpec Sweep{
     "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
     "refused, as it could mean eighths or what the window reads (\"4\" is 4 % there, and\n"
     "\"1\" all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
+    "\n"
+    "One process writes a shard at a time, and one split of the sweep is written at a\n"
+    "time: a second one is refused at once, naming the first (its pid and host). The\n"
+    "locks, in DIR/shards, go with the process however it ends; on a file system shared\n"
+    "by several nodes they need its locks to work across nodes (NFS with its lock\n"
+    "manager, Lustre mounted with -o flock). Memory does not grow with the run table.\n"
     "\n"
     "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
     "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
@@ -69,14 +77,17 @@ const CommandSpec Sweep{
     "  velmora-lab merge sweep1\n"
     "\n"
     "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"
-    "--resume), 130 for Ctrl+C, 2 for a bad command line or a folder of another sweep.\n",
+    "--resume) or the folder gives no locks, 130 for Ctrl+C, 2 for a bad command line, a\n"
+    "folder of another sweep, or a shard or split that another process is writing.\n",
 };
 
 const CommandSpec Merge{
     "merge",
     "Usage: velmora-lab merge DIR [--chart final:MEASURE [--x GROUP] [--y GROUP]]",
     "Checks that the shards in DIR/shards belong to one sweep and hold each of its runs\n"
-    "exactly once, then writes DIR/runs.csv and DIR/measures.csv sorted by run id (the\n"
+    "exactly once, each row as the sweep wrote it (numbers in the program's form, dates\n"
+    "and years that follow from the generation, final measures equal to the run's last\n"
+    "measures row), then writes DIR/runs.csv and DIR/measures.csv sorted by run id (the\n"
     "same bytes however the sweep was split or interrupted) and DIR/sweep.json.",
     {
         {"chart", "final:MEASURE", "also a heat map of a measure at the end of the runs,\n"
@@ -96,8 +107,9 @@ const CommandSpec Merge{
     "  velmora-lab merge sweep1\n"
     "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
     "\n"
-    "Exit status: 0 when done, 1 when runs are missing or writing failed, 2 for a bad\n"
-    "command line or shards of different sweeps in one folder.\n",
+    "Exit status: 0 when done, 1 when runs are missing, a row is not as the sweep wrote\n"
+    "it (naming the file and line) or writing failed, 2 for a bad command line or shards\n"
+    "of different sweeps in one folder.\n",
 };
 
 const QString AcceptedShard = QStringLiteral(
