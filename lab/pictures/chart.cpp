@@ -4,13 +4,13 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QChart>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
+#include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QImageWriter>
-#include <QFontMetricsF>
-#include <QGraphicsLineItem>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "heatmap.h"
 
+#include "caption.h"
 #include "corestrings.h"
 #include "measurestable.h"
 
@@ -122,11 +123,6 @@ QFontMetrics Metrics(const QFont &font)
 {
     static const QImage probe(1, 1, QImage::Format_RGB32);
     return QFontMetrics(font, &probe);
-}
-
-QString Eighths(qint16 e)
-{
-    return QStringLiteral("%1/8").arg(e);
 }
 
 std::optional<std::pair<double, double>> ValueRange(const HeatMap &map)
@@ -403,7 +399,7 @@ HeatMapLayout HeatMapPlaces(const HeatMap &map)
     const QSize grid(place.cell * columns, place.cell * rows);
     int yLabels = 0;
     for (const qint16 e : map.yValues)
-        yLabels = std::max(yLabels, label.horizontalAdvance(Eighths(e)));
+        yLabels = std::max(yLabels, label.horizontalAdvance(EighthsText(e)));
     int scaleLabels = 0;
     if (scale) {
         for (size_t t = 0; t < scale->ticks.size(); ++t)
@@ -515,14 +511,14 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
         const int centre = grid.left() + int(xi) * cell + cell / 2;
         painter.drawLine(centre, grid.bottom() + 1, centre, grid.bottom() + 1 + Picture.tick);
         painter.drawText(QRect(centre - cell / 2, grid.bottom() + 1 + Picture.tick + Picture.labelGap, cell, lineHeight),
-                         Qt::AlignHCenter | Qt::AlignTop, Eighths(map.xValues[xi]));
+                         Qt::AlignHCenter | Qt::AlignTop, EighthsText(map.xValues[xi]));
     }
     const int yLabelsRight = grid.left() - Picture.tick - Picture.labelGap;
     for (size_t yi = 0; yi < rows; ++yi) {
         const int centre = grid.bottom() + 1 - int(yi) * cell - cell / 2;
         painter.drawLine(grid.left() - Picture.tick, centre, grid.left(), centre);
         painter.drawText(QRect(place.yTitle.right() + 1, centre - lineHeight / 2, yLabelsRight - place.yTitle.right() - 1, lineHeight),
-                         Qt::AlignRight | Qt::AlignVCenter, Eighths(map.yValues[yi]));
+                         Qt::AlignRight | Qt::AlignVCenter, EighthsText(map.yValues[yi]));
     }
     const QFont axisFont = Font(Text.axisTitle, true);
     painter.setFont(axisFont);
