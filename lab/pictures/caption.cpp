@@ -109,6 +109,10 @@ std::optional<std::vector<uchar>> CaptionIndices(const MapCaption &caption, int 
         *reason = QStringLiteral("the caption under the map can only be drawn on the application's main thread");
         return std::nullopt;
     }
+    if (const auto problem = ScaleProblem(scale)) {
+        *reason = *problem;
+        return std::nullopt;
+    }
     const int width = MapSize * scale;
     const int height = CaptionHeight(scale);
     const auto at = [scale](int pixels) { return pixels * scale; };
@@ -126,12 +130,12 @@ std::optional<std::vector<uchar>> CaptionIndices(const MapCaption &caption, int 
     // font the system gives.
     const auto write = [&](const QFont &font, QRect box, const QString &words, Qt::Alignment side) {
         painter.setFont(font);
-        const QString fitted = QFontMetrics(font).elidedText(words, Qt::ElideRight, box.width());
+        const QString fitted = QFontMetrics(font, &text).elidedText(words, Qt::ElideRight, box.width());
         painter.drawText(box, side | Qt::AlignVCenter, fitted);
     };
 
     const QString seed = QStringLiteral("seed %1").arg(caption.seed);
-    const int seedWidth = QFontMetrics(StripFont(scale)).horizontalAdvance(seed);
+    const int seedWidth = QFontMetrics(StripFont(scale), &text).horizontalAdvance(seed);
     const QString when = QStringLiteral("%1 (%2 years)")
                              .arg(QString::fromStdString(IsoDate(caption.date)))
                              .arg(caption.years, 0, 'f', 1);
