@@ -39,6 +39,8 @@ BAD_CALLS = {
     "advance years inf": (lambda: RUN.advance(years=float("inf")), ValueError, "not inf"),
     "advance years -1": (lambda: RUN.advance(years=-1), ValueError, "not -1"),
     "advance years 1e12": (lambda: RUN.advance(years=1e12), ValueError, "not 1e+12"),
+    "advance years 123456.789": (lambda: RUN.advance(years=123456.789), ValueError, "7994.8, not 123457"),
+    "advance years -NaN": (lambda: RUN.advance(years=-float("nan")), ValueError, "7994.8, not nan"),
     "advance years 10^400": (lambda: RUN.advance(years=10**400), ValueError, "not a number of that size"),
     "advance years '1'": (lambda: RUN.advance(years="1"), TypeError, "not str"),
     "advance generations 1.5": (lambda: RUN.advance(generations=1.5), TypeError, "not float"),
@@ -96,6 +98,28 @@ def test_bad_argument_raises_an_ordinary_exception_naming_it(call, error, messag
         call()
     assert message in str(raised.value)
     assert RUN.generation == 0 and RUN.prefs == (4, 4, 4, 4, 4)
+
+
+# A text in a message is cut after 40 UTF-16 code units, as the Lab cuts it; a character
+# beyond the BMP counts two, and one the cut would split is left out whole.
+# name: (preference text, what the message quotes)
+QUOTED = {
+    "40 letters": ("a" * 40, "'" + "a" * 40 + "'"),
+    "41 letters": ("a" * 41, "'" + "a" * 40 + "...'"),
+    "accented letters": ("é" * 50, "'" + "é" * 40 + "...'"),
+    "20 emoji": ("\U0001F600" * 20, "'" + "\U0001F600" * 20 + "'"),
+    "21 emoji": ("\U0001F600" * 21, "'" + "\U0001F600" * 20 + "...'"),
+    "an emoji split by the cut": ("a" * 39 + "\U0001F600b", "'" + "a" * 39 + "...'"),
+    "three-byte characters": ("\u20ac" * 41, "'" + "\u20ac" * 40 + "...'"),
+}
+
+
+@pytest.mark.parametrize("text, quoted", QUOTED.values(), ids=QUOTED.keys())
+def test_a_long_text_is_quoted_cut_in_a_message(text, quoted):
+    with pytest.raises(ValueError) as raised:
+        velmora.Run(1, [text] + FIVE[1:])
+    assert str(raised.value) == f"prefs[0] {quoted} has no number in it: give a fraction from 0 to 1 such as .5, " \
+                                "or a percentage above 1 such as 50 or 50%"
 
 
 # One map written in different ways: each must give the measures of the first.
