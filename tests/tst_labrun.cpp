@@ -545,5 +545,5 @@ void TestLabRun::interruptedRunKeepsWhatItMeasured()
     QVERIFY(all.startsWith(partial));
 }
 
-QTEST_GUILESS_MAIN(TestLabRun)
+QTEST_MAIN(TestLabRun)
 #include "tst_labrun.moc"

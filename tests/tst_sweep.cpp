@@ -929,11 +929,15 @@ void TestSweep::heatMapAveragesTheSeeds()
     QCOMPARE(WriteHeatMapPng(drawn, png).value_or(QString()), QString());
     const QImage image(png);
     QVERIFY(!image.isNull());
-    auto luma = [&](double x, double y) { return qGray(image.pixel(int(x * image.width()), int(y * image.height()))); };
+    const HeatMapLayout place = HeatMapPlaces(drawn);
     // Points inside each cell, away from the values written at their centres; the lowest
     // y value is the lower row.
-    QVERIFY(luma(0.15, 0.82) < luma(0.48, 0.18));   // 0.2 < 0.55
-    QVERIFY(luma(0.48, 0.18) < luma(0.48, 0.82));   // 0.55 < 0.9
+    auto luma = [&](int xi, int yi) {
+        const int inside = place.cell / 8;
+        return qGray(image.pixel(place.grid.left() + xi * place.cell + inside, place.grid.bottom() - yi * place.cell - inside));
+    };
+    QVERIFY(luma(0, 0) < luma(1, 1));   // 0.2 < 0.55
+    QVERIFY(luma(1, 1) < luma(1, 0));   // 0.55 < 0.9
 }
 
 void TestSweep::commandLine_data()

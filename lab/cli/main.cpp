@@ -344,11 +344,13 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // Charts are drawn with Qt's widgets, on the offscreen platform: never a window.
+    // Charts are drawn with Qt's widgets, and captions with Qt's fonts, on the offscreen
+    // platform: never a window.
     std::unique_ptr<QCoreApplication> app;
+    const RunPlan &plan = invocation.plan;
     const bool drawing = (invocation.command == Invocation::Command::Merge && !invocation.merge.chartMeasure.isEmpty())
         || ((invocation.command == Invocation::Command::Run || invocation.command == Invocation::Command::Rerun)
-            && invocation.plan.chart);
+            && (plan.chart || (plan.captions && (plan.snapshotEvery > 0 || plan.gif))));
     if (drawing) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);

@@ -21,9 +21,11 @@ const std::vector<OptionSpec> OutputOptions = {
     {"scale", "S", "pixels per home in the snapshots and the animation, 1 to 16 (default 1)"},
     {"gif", nullptr, "also an animated map.gif, a frame every --every generations, or"},
     {"gif-every", "K", "a frame every K generations"},
-    {"chart", nullptr, "also chart.png and chart.svg of the measures over the years"},
+    {"chart", nullptr, "also chart.png and chart.svg of the measures over the years, with the\n"
+                       "seed, the preferences and the generations where they changed"},
     {"bare", nullptr, "the snapshots and the animation show the map alone, without the\n"
-                      "strip under it that gives the date, the preferences and the colours"},
+                      "strip under it that gives the date, the years, the seed, the\n"
+                      "preferences and the colours"},
     {"force", nullptr, "replace the run already in the --out folder: remove the files its\n"
                        "run.json lists first (a folder holding a run is refused without it)"},
 };

@@ -92,7 +92,8 @@ const CommandSpec Merge{
     {
         {"chart", "final:MEASURE", "also a heat map of a measure at the end of the runs,\n"
                                    "averaged over the seeds and over the other swept preferences,\n"
-                                   "against two swept preferences: DIR/heatmap-MEASURE-X-Y.png"},
+                                   "against two swept preferences: DIR/heatmap-MEASURE-X-Y.png, its\n"
+                                   "colours spanning the lowest to the highest mean drawn"},
         {"x", "GROUP", "the group whose preference runs along the x axis; --y the one up\n"
                        "the y axis (default: the first two groups with several values)"},
         {"y", "GROUP", "the group whose preference runs up the y axis"},

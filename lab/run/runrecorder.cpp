@@ -86,7 +86,8 @@ WriteError RunRecorder::Begin()
         return CannotWrite(csv_->fileName(), csv_->errorString());
     csvPending_ = ToBytes(MeasuresTable::HeaderLine());
     if (plan_.gif) {
-        if (auto error = gif_.open(path(QLatin1String(GifFile)), plan_.scale))
+        if (auto error = gif_.open(path(QLatin1String(GifFile)), plan_.scale, GifWriter::DefaultFrameDelay,
+                                   plan_.captions ? GifWriter::Strip::Caption : GifWriter::Strip::None))
             return error;
     }
     return std::nullopt;
@@ -102,9 +103,24 @@ WriteError RunRecorder::flushCsv()
     return std::nullopt;
 }
 
+std::optional<MapCaption> RunRecorder::caption(qint64 generation, const HeadlessCity &city) const
+{
+    if (!plan_.captions)
+        return std::nullopt;
+    return MapCaption{city.date(), YearsOfGeneration(generation), city.general().PrefEighths, plan_.seed};
+}
+
 WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
 {
     lastGeneration_ = generation;
+    // Changes are typed before the generation they name, so its visit is the first under them.
+    bool changed = false;
+    for (; generation > 0 && nextChange_ < plan_.changes.size() && plan_.changes[nextChange_].generation <= generation;
+         ++nextChange_)
+        changed = true;
+    if (changed)
+        changed_.emplace_back(generation, city.general().PrefEighths);
+
     if (plan_.measuredAt(generation)) {
         samples_.push_back(TakeSample(city, generation, measurer_));
         csvPending_ += ToBytes(MeasuresTable::Line(samples_.back()));
@@ -115,12 +131,12 @@ WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
     }
     if (plan_.snapshotAt(generation)) {
         const QString name = SnapshotName(generation);
-        if (auto error = WriteSnapshot(MapImage(city.map()), path(name), plan_.scale))
+        if (auto error = WriteSnapshot(MapImage(city.map()), path(name), plan_.scale, caption(generation, city)))
             return error;
         written_ << name;
     }
     if (plan_.frameAt(generation)) {
-        if (auto error = gif_.addFrame(MapImage(city.map())))
+        if (auto error = gif_.addFrame(MapImage(city.map()), caption(generation, city)))
             return error;
     }
     return std::nullopt;
@@ -168,11 +184,20 @@ void RunRecorder::Fail(const QString &reason)
 WriteError RunRecorder::writeChart() const
 {
     ChartData chart;
-    chart.title = QStringLiteral("Velmora, seed %1").arg(plan_.seed);
+    chart.title = QStringLiteral("Velmora: segregation over the years");
+    if (!samples_.empty())
+        chart.subtitle = QStringLiteral("Seed %1; the share of like neighbours each group wants: %2%3")
+                             .arg(plan_.seed)
+                             .arg(PreferencesInWords(samples_.front().prefEighths),
+                                  changed_.empty() ? QString() : QStringLiteral(" at first"));
+    for (const auto &[generation, eighths] : changed_)
+        chart.marks.push_back({YearsOfGeneration(generation), QStringLiteral("Generation %1: preferences set to %2")
+                                                                  .arg(generation)
+                                                                  .arg(PreferencesInWords(eighths))});
     chart.panels = {{QStringLiteral("Same-group share of neighbours"), QStringLiteral("Share (0 to 1)"), 0.0, 1.0},
                     {QStringLiteral("City-wide segregation indices"), QStringLiteral("Index (0 to 1)"), 0.0, 1.0}};
     auto series = [&](const QString &name, QColor colour, int panel, auto value) {
-        ChartSeries line{name, colour, panel, {}, Qt::SolidLine};
+        ChartSeries line{name, colour, panel, {}};
         for (const Sample &sample : samples_)
             line.values.push_back(value(sample.measures));
         chart.series.push_back(std::move(line));
@@ -192,7 +217,6 @@ WriteError RunRecorder::writeChart() const
         series(QStringLiteral("Spatial H, radius %1").arg(SpatialRadii[i]), spatial[i], 1,
                [i](const CityMeasures &m) { return m.spatialH[i]; });
     series(QStringLiteral("Interface density"), Qt::black, 1, [](const CityMeasures &m) { return m.interfaceDensity; });
-    chart.series.back().style = Qt::DashLine;
 
     if (auto error = WriteChartPng(chart, path(QLatin1String(ChartPngFile))))
         return error;

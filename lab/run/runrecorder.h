@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "caption.h"
 #include "gifwriter.h"
 #include "labrun.h"
 #include "runplan.h"
@@ -10,6 +11,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // What one run leaves in its folder: measures.csv, the snapshots, the animation, the chart
@@ -59,6 +62,7 @@ public:
 
 private:
     QString path(const QString &name) const;
+    std::optional<MapCaption> caption(qint64 generation, const HeadlessCity &city) const;
     WriteError flushCsv();
     WriteError completeFiles();
     WriteError writeChart() const;
@@ -74,4 +78,7 @@ private:
     QByteArray csvPending_;
     GifWriter gif_;
     QStringList written_;
+    std::size_t nextChange_ = 0;
+    // Where the plan's changes took effect, with the preferences from then on, for the chart.
+    std::vector<std::pair<qint64, GroupTable<std::int16_t>>> changed_;
 };
