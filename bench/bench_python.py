@@ -61,7 +61,7 @@ def google_benchmark(build):
 def lab_process(program, folder):
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     subprocess.run([program, "run", "--seed", str(SEED), "--prefs", ",".join(PREFS), "--years", str(YEARS),
-                    "--every", str(EVERY), "--out", folder, "--quiet"], check=True)
+                    "--every", str(EVERY), "--out", folder, "--force", "--quiet"], check=True)
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
 

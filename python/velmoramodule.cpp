@@ -1,25 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The `velmora` Python module: the city model, its measures and the Lab's runs, bound as they
-// are. Every rule stays in the C++ libraries; this file reads Python's arguments, releases the
+// are. Every rule stays in the C++ core; this file reads Python's arguments, releases the
 // interpreter lock while the model works, and hands back NumPy arrays, dicts and DataFrames.
 #include "arguments.h"
-#include "steppedrun.h"
+#include "boundrun.h"
 
+#include "calendar.h"
 #include "citymeasures.h"
 #include "constants.h"
 #include "labrun.h"
 #include "measurecolumns.h"
 #include "measurestable.h"
-#include "runseed.h"
 #include "runplan.h"
+#include "runseed.h"
+#include "steppedrun.h"
 #include "sweepdefinition.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <cmath>
+#include <cstdint>
 #include <limits>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -30,23 +34,26 @@ namespace {
 // per group.
 constexpr int LeadingColumns = 3;
 
-py::str Str(const QString &text)
+py::object DateObject(Date date)
 {
-    return py::str(text.toStdString());
-}
-
-py::object Date(QDate date)
-{
-    if (!date.isValid())
+    if (!date.ok())
         return py::none();
-    return py::module_::import("datetime").attr("date")(date.year(), date.month(), date.day());
+    return py::module_::import("datetime").attr("date")(int(date.year()), unsigned(date.month()), unsigned(date.day()));
 }
 
-py::tuple Eighths(const GroupTable<qint16> &eighths)
+py::tuple Eighths(const GroupTable<std::int16_t> &eighths)
 {
     py::tuple tuple(GroupCount);
     for (GroupIndex g = 1; g <= GroupCount; ++g)
-        tuple[size_t(g - 1)] = py::int_(eighths[g]);
+        tuple[std::size_t(g - 1)] = py::int_(eighths[std::size_t(g)]);
+    return tuple;
+}
+
+py::tuple Texts(const std::vector<std::string> &texts)
+{
+    py::tuple tuple(GroupCount);
+    for (std::size_t i = 0; i < std::size_t(GroupCount); ++i)
+        tuple[i] = py::str(i < texts.size() ? texts[i] : std::string());
     return tuple;
 }
 
@@ -55,12 +62,12 @@ py::dict MeasuresDict(const CityMeasures &measures)
     py::dict values;
     for (const MeasureColumn &column : MeasureColumns()) {
         const auto value = column.value(measures);
-        values[Str(column.name)] = value ? py::object(py::float_(*value)) : py::object(py::none());
+        values[py::str(column.name)] = value ? py::object(py::float_(*value)) : py::object(py::none());
     }
     return values;
 }
 
-py::dict MeasuresOf(const GroupGrid &grid, const GroupTable<qint16> &prefs)
+py::dict MeasuresOf(const GroupGrid &grid, const GroupTable<std::int16_t> &prefs)
 {
     CityMeasures measures;
     {
@@ -70,10 +77,10 @@ py::dict MeasuresOf(const GroupGrid &grid, const GroupTable<qint16> &prefs)
     return MeasuresDict(measures);
 }
 
-py::array_t<quint8> MapArray(const GroupGrid &grid)
+py::array_t<std::uint8_t> MapArray(const GroupGrid &grid)
 {
-    py::array_t<quint8> map({py::ssize_t(grid.height()), py::ssize_t(grid.width())});
-    std::copy_n(grid.cells(), size_t(grid.width()) * size_t(grid.height()), map.mutable_data());
+    py::array_t<std::uint8_t> map({py::ssize_t(grid.height()), py::ssize_t(grid.width())});
+    std::copy_n(grid.cells(), std::size_t(grid.width()) * std::size_t(grid.height()), map.mutable_data());
     return map;
 }
 
@@ -108,42 +115,41 @@ private:
 // imported, else a dict of NumPy arrays. Dates are datetime64[D]; an undefined measure is NaN.
 py::object SamplesTable(const std::vector<Sample> &samples)
 {
-    const QStringList names = MeasuresTable::Header();
-    const QList<MeasureColumn> &measureColumns = MeasureColumns();
+    const std::vector<std::string> names = MeasuresTable::Header();
+    const std::vector<MeasureColumn> &measureColumns = MeasureColumns();
     const auto rows = py::ssize_t(samples.size());
-    const QDate epoch(1970, 1, 1);
 
-    py::array_t<qint64> generation(rows);
-    py::array_t<qint64> days(rows);
+    py::array_t<std::int64_t> generation(rows);
+    py::array_t<std::int64_t> days(rows);
     py::array_t<double> years(rows);
-    std::vector<py::array_t<qint64>> prefs(GroupCount, py::array_t<qint64>(0));
-    for (auto &column : prefs)
-        column = py::array_t<qint64>(rows);
-    std::vector<py::array_t<double>> measures(size_t(measureColumns.size()), py::array_t<double>(0));
-    for (auto &column : measures)
-        column = py::array_t<double>(rows);
+    std::vector<py::array_t<std::int64_t>> prefs;
+    for (int g = 0; g < GroupCount; ++g)
+        prefs.emplace_back(rows);
+    std::vector<py::array_t<double>> measures;
+    for (std::size_t c = 0; c < measureColumns.size(); ++c)
+        measures.emplace_back(rows);
 
     for (py::ssize_t r = 0; r < rows; ++r) {
-        const Sample &sample = samples[size_t(r)];
+        const Sample &sample = samples[std::size_t(r)];
         generation.mutable_at(r) = sample.generation;
-        days.mutable_at(r) = epoch.daysTo(sample.date);
+        days.mutable_at(r) = DayNumber(sample.date);
         years.mutable_at(r) = sample.years;
         for (GroupIndex g = 1; g <= GroupCount; ++g)
-            prefs[size_t(g - 1)].mutable_at(r) = sample.prefEighths[g];
-        for (qsizetype c = 0; c < measureColumns.size(); ++c) {
+            prefs[std::size_t(g - 1)].mutable_at(r) = sample.prefEighths[std::size_t(g)];
+        for (std::size_t c = 0; c < measureColumns.size(); ++c) {
             const auto value = measureColumns[c].value(sample.measures);
-            measures[size_t(c)].mutable_at(r) = value ? *value : std::numeric_limits<double>::quiet_NaN();
+            measures[c].mutable_at(r) = value ? *value : std::numeric_limits<double>::quiet_NaN();
         }
     }
 
     py::dict table;
-    table[Str(names[0])] = generation;
-    table[Str(names[1])] = days.attr("view")("datetime64[D]");
-    table[Str(names[2])] = years;
+    table[py::str(names.at(0))] = generation;
+    table[py::str(names.at(1))] = days.attr("view")("datetime64[D]");
+    table[py::str(names.at(2))] = years;
     for (GroupIndex g = 1; g <= GroupCount; ++g)
-        table[Str(names[LeadingColumns + g - 1])] = prefs[size_t(g - 1)];
-    for (qsizetype c = 0; c < measureColumns.size(); ++c)
-        table[Str(names[LeadingColumns + GroupCount + c])] = measures[size_t(c)];
+        table[py::str(names.at(std::size_t(LeadingColumns + g - 1)))] = prefs[std::size_t(g - 1)];
+    for (std::size_t c = 0; c < measureColumns.size(); ++c)
+        table[py::str(names.at(LeadingColumns + GroupCount + c))] = measures[c];
 
     py::module_ pandas;
     try {
@@ -161,7 +167,7 @@ py::object Simulate(py::handle seed, py::handle prefs, py::handle years, py::han
 {
     RunPlan plan;
     plan.seed = Arguments::Seed(seed);
-    plan.prefs = Arguments::PreferenceTexts(prefs);
+    plan.prefTexts = Arguments::PreferenceTexts(prefs);
     plan.generations = Arguments::Horizon(years, generations, RunLimits::DefaultYears);
     plan.every = int(Arguments::WholeNumber(every, "every", 1, RunLimits::MaxGenerations));
     plan.changes = Arguments::Changes(set, plan.generations);
@@ -172,7 +178,7 @@ py::object Simulate(py::handle seed, py::handle prefs, py::handle years, py::han
     {
         py::gil_scoped_release release;
         LabRun run(plan);
-        end = run.Execute([&](qint64 g, const HeadlessCity &city) {
+        end = run.Execute([&](std::int64_t g, const HeadlessCity &city) {
             if (plan.measuredAt(g))
                 samples.push_back(TakeSample(city, g));
             return g == 0 || g % SteppedRun::CheckEvery != 0 || interruption.keepGoing();
@@ -195,28 +201,48 @@ auto WithRun(SteppedRun &run, Work &&work)
     return work();
 }
 
-void Advance(SteppedRun &run, py::handle years, py::handle generations)
+// The Lab refuses a run beyond the calendar's last day, where the window's date would wrap
+// back to 2005; a run here stops there too.
+[[noreturn]] void PastTheCalendar(std::int64_t from, std::int64_t count)
 {
-    const qint64 count = Arguments::Horizon(years, generations, std::nullopt);
+    throw py::value_error("advancing " + std::to_string(count) + (count == 1 ? " generation" : " generations")
+                          + " would pass the end of the calendar (31 December 9999): this run is at generation "
+                          + std::to_string(from) + " and can advance "
+                          + std::to_string(RunLimits::MaxGenerations - from) + " more (to generation "
+                          + std::to_string(RunLimits::MaxGenerations) + " at most)");
+}
+
+void Advance(const BoundRun::Self &self, py::handle years, py::handle generations)
+{
+    SteppedRun &run = BoundRun::Built(self);
+    const std::int64_t count = Arguments::Horizon(years, generations, std::nullopt);
     Interruption interruption;
+    // Checked under the run's lock: another thread may be advancing the same run.
+    std::int64_t from = 0;
     const auto advance = WithRun(run, [&] {
-        return run.AdvanceBy(count, [&] { return interruption.keepGoing(); });
+        from = run.generation();
+        if (count > RunLimits::MaxGenerations - from)
+            return std::optional<SteppedRun::Advance>();
+        return std::optional(run.AdvanceBy(count, [&] { return interruption.keepGoing(); }));
     });
+    if (!advance)
+        PastTheCalendar(from, count);
     interruption.raiseIfInterrupted();
-    if (advance.damaged)
+    if (advance->damaged)
         Damaged();
 }
 
-QString Repr(SteppedRun &run)
+std::string Repr(const BoundRun::Self &self)
 {
-    return WithRun(run, [&] {
-        QStringList prefs;
+    SteppedRun *run = BoundRun::Find(self);
+    if (!run)
+        return "<velmora.Run, not built: made without __init__>";
+    return WithRun(*run, [&] {
+        std::string prefs;
         for (GroupIndex g = 1; g <= GroupCount; ++g)
-            prefs << QString::number(run.prefEighths()[g]);
-        return QStringLiteral("<velmora.Run seed=%1 generation=%2 date=%3 prefs=(%4) eighths>")
-            .arg(run.seed())
-            .arg(run.generation())
-            .arg(run.date().toString(Qt::ISODate), prefs.join(QStringLiteral(", ")));
+            prefs += (g > 1 ? ", " : "") + std::to_string(run->prefEighths()[std::size_t(g)]);
+        return "<velmora.Run seed=" + std::to_string(run->seed()) + " generation=" + std::to_string(run->generation())
+            + " date=" + IsoDate(run->date()) + " prefs=(" + prefs + ") eighths>";
     });
 }
 
@@ -224,7 +250,7 @@ py::tuple GroupNames()
 {
     py::tuple names(GroupCount + 1);
     for (GroupIndex g = 0; g <= GroupCount; ++g)
-        names[size_t(g)] = py::str(Groups[g].name);
+        names[std::size_t(g)] = py::str(Groups[std::size_t(g)].name);
     return names;
 }
 
@@ -232,8 +258,8 @@ py::tuple GroupColours()
 {
     py::tuple colours(GroupCount + 1);
     for (GroupIndex g = 0; g <= GroupCount; ++g) {
-        const QRgb colour = Groups[g].colour;
-        colours[size_t(g)] = py::make_tuple(qRed(colour), qGreen(colour), qBlue(colour));
+        const Rgb colour = Groups[std::size_t(g)].colour;
+        colours[std::size_t(g)] = py::make_tuple(int(colour >> 16 & 0xff), int(colour >> 8 & 0xff), int(colour & 0xff));
     }
     return colours;
 }
@@ -242,16 +268,16 @@ py::dict MeasureDescriptions()
 {
     py::dict descriptions;
     for (const MeasureColumn &column : MeasureColumns())
-        descriptions[Str(column.name)] = Str(column.description);
+        descriptions[py::str(column.name)] = py::str(column.description);
     return descriptions;
 }
 
 py::tuple Columns()
 {
-    const QStringList names = MeasuresTable::Header();
-    py::tuple columns(size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        columns[size_t(i)] = Str(names[i]);
+    const std::vector<std::string> names = MeasuresTable::Header();
+    py::tuple columns(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        columns[i] = py::str(names[i]);
     return columns;
 }
 
@@ -259,39 +285,33 @@ py::tuple Columns()
 // and --base-seed.
 SweepDefinition SweepOf(py::handle prefs, py::handle seeds, py::handle baseSeed)
 {
-    QString text;
+    std::string text;
     if (PyUnicode_Check(prefs.ptr())) {
-        text = Arguments::Text(prefs, QStringLiteral("prefs"));
+        text = Arguments::Text(prefs, "prefs");
     } else {
         // Five sets given one by one: a set's items are separated by "|", never by commas.
-        const QStringList sets = Arguments::FiveTexts(prefs, "prefs");
-        text = sets.join(u',');
+        const std::vector<std::string> sets = Arguments::FiveTexts(prefs, "prefs");
+        for (std::size_t i = 0; i < sets.size(); ++i)
+            text += (i > 0 ? "," : "") + sets[i];
     }
     SweepDefinition definition;
-    QString problem;
+    std::string problem;
     const auto sets = ReadPreferenceSets(text, &problem);
     if (!sets)
-        throw py::value_error(QStringLiteral("prefs: %1").arg(problem).toStdString());
-    definition.prefs = *sets;
-    definition.seeds = quint32(Arguments::WholeNumber(seeds, "seeds", 1, SweepLimits::MaxSeeds));
+        throw py::value_error("prefs: " + problem);
+    definition.prefSets = *sets;
+    definition.seeds = std::uint32_t(Arguments::WholeNumber(seeds, "seeds", 1, SweepLimits::MaxSeeds));
     definition.baseSeed = Arguments::Seed(baseSeed, "base_seed");
     if (definition.runCount() > SweepLimits::MaxRuns)
-        throw py::value_error(QStringLiteral("prefs and seeds give %1 runs; a sweep has at most %2 (run ids are 32-bit)")
-                                  .arg(definition.runCount())
-                                  .arg(SweepLimits::MaxRuns)
-                                  .toStdString());
+        throw py::value_error("prefs and seeds give " + std::to_string(definition.runCount())
+                              + " runs; a sweep has at most " + std::to_string(SweepLimits::MaxRuns)
+                              + " (run ids are 32-bit)");
     return definition;
 }
 
 py::object SweepRunTuple(const py::object &type, const SweepRun &run)
 {
-    py::tuple prefs(GroupCount);
-    py::tuple eighths(GroupCount);
-    for (GroupIndex g = 1; g <= GroupCount; ++g) {
-        prefs[size_t(g - 1)] = Str(run.prefs.value(g - 1));
-        eighths[size_t(g - 1)] = py::int_(run.prefEighths[g]);
-    }
-    return type(run.runId, run.replicate, run.seed, prefs, eighths);
+    return type(run.runId, run.replicate, run.seed, Texts(run.prefTexts), Eighths(run.prefEighths));
 }
 
 // The docstrings begin with a signature in the form inspect.signature() reads.
@@ -307,9 +327,11 @@ with a seed here is the city `velmora-lab run --seed` builds, with the same numb
     m = velmora.measures(grid, prefs=run.prefs)    # dict of the measures
     df = velmora.simulate(7, ["50%"] * 5, years=20, every=46)
 
-Preferences are texts, read exactly as the window reads a typed one: ".5", "50" and "50%" all
-mean four eighths, and "4" means 4 % (which rounds to 0 eighths). The groups are numbered
-1 Blue, 2 Red, 3 Green, 4 Gray, 5 Yellow; 0 is an empty home.
+Preferences are texts, read as the window reads a typed one, in a form whose reading is what
+it says: a fraction from 0 to 1 with its point (".5", "0.375") or a percentage up to 100
+("50%", and "50" without the sign), as `velmora-lab run` takes them; "4" (eighths, or 4 %?),
+"0.5%" (read as a half) or "150%" are refused. The groups are numbered 1 Blue, 2 Red,
+3 Green, 4 Gray, 5 Yellow; 0 is an empty home.
 
 The model works without the interpreter lock, so runs in several threads go on at once.
 )";
@@ -335,7 +357,8 @@ const char *const AdvanceDoc = R"(advance(self, *, years=None, generations=None)
 
 Runs the city on by a number of years (of 365.25 days, rounded up to whole generations of
 eight days) or of generations; give one of them. Ctrl+C stops between generations and raises
-KeyboardInterrupt, leaving the run at the generation it reached.
+KeyboardInterrupt, leaving the run at the generation it reached. The calendar ends on
+31 December 9999, generation 365014: a step beyond it raises ValueError and runs nothing.
 )";
 
 const char *const MapDoc = R"(map(self)
@@ -356,7 +379,8 @@ const char *const SetPrefsDoc = R"(set_prefs(self, prefs)
 --
 
 Types five preference texts into the fields, as a user would; they govern the generations
-that follow. Each is read as the window reads it ("50%", ".5" and "50" are four eighths).
+that follow. Each is read as the window reads it, in the forms `velmora-lab run` takes
+("50%", ".5" and "50" are four eighths).
 )";
 
 const char *const MeasuresDoc = R"(measures(grid, prefs)
@@ -432,57 +456,78 @@ PYBIND11_MODULE(velmora, m)
     m.attr("COLUMNS") = Columns();
     m.attr("MEASURES") = MeasureDescriptions();
 
-    py::class_<SteppedRun>(m, "Run", RunDoc)
-        .def(py::init([](py::handle seed, py::handle prefs) {
-                 const quint32 s = Arguments::Seed(seed);
-                 const QStringList texts = Arguments::PreferenceTexts(prefs);
-                 py::gil_scoped_release release;
-                 return std::make_unique<SteppedRun>(s, texts);
-             }),
-             RunInitDoc, "seed"_a, "prefs"_a = py::none())
-        .def("advance", &Advance, AdvanceDoc, py::kw_only(), "years"_a = py::none(), "generations"_a = py::none())
-        .def("map", [](SteppedRun &run) { return MapArray(WithRun(run, [&] { return run.grid(); })); }, MapDoc)
+    using BoundRun::Self;
+    using BoundRun::Built;
+    py::class_<SteppedRun> run(m, "Run", RunDoc);
+    BoundRun::DefineInit(run, RunInitDoc, [](py::handle seed, py::handle prefs) {
+        const std::uint32_t s = Arguments::Seed(seed);
+        const std::vector<std::string> texts = Arguments::PreferenceTexts(prefs);
+        py::gil_scoped_release release;
+        return std::make_unique<SteppedRun>(s, texts);
+    });
+    run.def("advance", &Advance, AdvanceDoc, py::kw_only(), "years"_a = py::none(), "generations"_a = py::none())
+        .def("map", [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return MapArray(WithRun(run, [&] { return run.grid(); }));
+            },
+            MapDoc)
         .def("measures",
-             [](SteppedRun &run) {
+             [](const Self &self) {
+                 SteppedRun &run = Built(self);
                  const auto [grid, prefs] = WithRun(run, [&] { return std::pair(run.grid(), run.prefEighths()); });
                  return MeasuresOf(grid, prefs);
              },
              RunMeasuresDoc)
         .def("set_prefs",
-             [](SteppedRun &run, py::handle prefs) {
+             [](const Self &self, py::handle prefs) {
+                 SteppedRun &run = Built(self);
                  if (prefs.is_none())
                      throw py::type_error("prefs must be five texts, not None");
-                 const QStringList texts = Arguments::PreferenceTexts(prefs);
+                 const std::vector<std::string> texts = Arguments::PreferenceTexts(prefs);
                  WithRun(run, [&] {
                      run.TypePreferences(texts);
                      return 0;
                  });
              },
              SetPrefsDoc, "prefs"_a)
-        .def_property_readonly("seed", &SteppedRun::seed, "The seed the city was built from.")
         .def_property_readonly(
-            "generation", [](SteppedRun &run) { return WithRun(run, [&] { return run.generation(); }); },
+            "seed", [](const Self &self) { return Built(self).seed(); }, "The seed the city was built from.")
+        .def_property_readonly(
+            "generation",
+            [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return WithRun(run, [&] { return run.generation(); });
+            },
             "Generations run since the city was built.")
         .def_property_readonly(
-            "years", [](SteppedRun &run) { return WithRun(run, [&] { return YearsOfGeneration(run.generation()); }); },
+            "years",
+            [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return WithRun(run, [&] { return YearsOfGeneration(run.generation()); });
+            },
             "Years (of 365.25 days) since the city was built.")
         .def_property_readonly(
-            "date", [](SteppedRun &run) { return Date(WithRun(run, [&] { return run.date(); })); },
+            "date",
+            [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return DateObject(WithRun(run, [&] { return run.date(); }));
+            },
             "The simulated date, a datetime.date (the city is built on 1 January 2005).")
         .def_property_readonly(
-            "prefs", [](SteppedRun &run) { return Eighths(WithRun(run, [&] { return run.prefEighths(); })); },
+            "prefs",
+            [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return Eighths(WithRun(run, [&] { return run.prefEighths(); }));
+            },
             "The preferences in force, in eighths (0 to 8), Blue to Yellow: what measures() takes.")
         .def_property_readonly(
             "pref_texts",
-            [](SteppedRun &run) {
-                const QStringList texts = WithRun(run, [&] { return run.prefTexts(); });
-                py::tuple tuple(GroupCount);
-                for (int i = 0; i < GroupCount; ++i)
-                    tuple[size_t(i)] = Str(texts.value(i));
-                return tuple;
+            [](const Self &self) {
+                SteppedRun &run = Built(self);
+                return Texts(WithRun(run, [&] { return run.prefTexts(); }));
             },
             "The preference fields' texts as the window would show them, such as '50.0%'.")
-        .def("__repr__", [](SteppedRun &run) { return Str(Repr(run)); });
+        .def("__repr__", &Repr);
 
     m.def(
         "measures",
@@ -506,15 +551,14 @@ PYBIND11_MODULE(velmora, m)
         .def("__len__", [](const SweepDefinition &sweep) { return sweep.runCount(); })
         .def("__getitem__",
              [sweepRunType](const SweepDefinition &sweep, py::handle index) {
-                 const qint64 count = qint64(sweep.runCount());
-                 qint64 i = Arguments::WholeNumber(index, "a run index", std::numeric_limits<qint64>::min(),
-                                                   std::numeric_limits<qint64>::max());
+                 const auto count = std::int64_t(sweep.runCount());
+                 std::int64_t i = Arguments::WholeNumber(index, "a run index", std::numeric_limits<std::int64_t>::min(),
+                                                         std::numeric_limits<std::int64_t>::max());
                  if (i < 0)
                      i += count;
                  if (i < 0 || i >= count)
-                     throw py::index_error(QStringLiteral("run index out of range: the sweep has %1 runs")
-                                               .arg(count).toStdString());
-                 return SweepRunTuple(sweepRunType, RunAt(sweep, quint32(i)));
+                     throw py::index_error("run index out of range: the sweep has " + std::to_string(count) + " runs");
+                 return SweepRunTuple(sweepRunType, RunAt(sweep, std::uint32_t(i)));
              })
         .def_property_readonly("seeds", [](const SweepDefinition &sweep) { return sweep.seeds; })
         .def_property_readonly("base_seed", [](const SweepDefinition &sweep) { return sweep.baseSeed; })
@@ -523,16 +567,18 @@ PYBIND11_MODULE(velmora, m)
             [](const SweepDefinition &sweep) {
                 py::tuple sets(GroupCount);
                 for (GroupIndex g = 1; g <= GroupCount; ++g) {
-                    py::tuple values(sweep.prefs[g].size());
-                    for (size_t i = 0; i < sweep.prefs[g].size(); ++i)
-                        values[i] = py::int_(sweep.prefs[g][i]);
-                    sets[size_t(g - 1)] = values;
+                    const PreferenceSet &set = sweep.prefSets[std::size_t(g)];
+                    py::tuple values(set.size());
+                    for (std::size_t i = 0; i < set.size(); ++i)
+                        values[i] = py::int_(set[i]);
+                    sets[std::size_t(g - 1)] = values;
                 }
                 return sets;
             },
             "Each group's preference values in the sweep, in eighths.")
         .def("__repr__", [](const SweepDefinition &sweep) {
-            return Str(QStringLiteral("<velmora.SweepRuns of %1 runs, base seed %2>").arg(sweep.runCount()).arg(sweep.baseSeed));
+            return "<velmora.SweepRuns of " + std::to_string(sweep.runCount()) + " runs, base seed "
+                + std::to_string(sweep.baseSeed) + ">";
         });
 
     m.def("sweep_runs", &SweepOf, SweepRunsDoc, "prefs"_a, py::kw_only(), "seeds"_a = 1, "base_seed"_a);

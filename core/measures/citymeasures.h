@@ -11,8 +11,8 @@
 // a small profile of segregation by scale.
 inline constexpr std::array<int, 3> SpatialRadii = {1, 2, 4};
 
-// Side, in homes, of the tracts of the dissimilarity and Theil indices: 53 x 53 tracts on
-// the city's 265 x 265 homes.
+// Side, in homes, of the tracts of the dissimilarity, Theil, isolation and exposure indices:
+// 53 x 53 tracts on the city's 265 x 265 homes.
 inline constexpr int TractSide = 5;
 
 // Every measure of one map. An empty optional is a measure the map leaves undefined (a group
@@ -28,6 +28,8 @@ struct CityMeasures
     GroupTable<std::optional<double>> largestClusterShare{};
     std::optional<double> dissimilarity;
     std::optional<double> theilH;
+    GroupTable<std::optional<double>> isolation{};   // xPx over the same tracts
+    std::optional<double> exposureP;                 // normalized exposure over the same tracts
     std::array<std::optional<double>, SpatialRadii.size()> spatialH{};   // by SpatialRadii
     std::optional<double> interfaceDensity;
 };

@@ -47,6 +47,10 @@ std::vector<MeasureColumn> BuildColumns()
                        [](const CityMeasures &m) { return m.dissimilarity; }});
     columns.push_back({"theil_h", "Theil's information theory index H" + tracts,
                        [](const CityMeasures &m) { return m.theilH; }});
+    addPerGroup("isolation", "Isolation xPx: mean share of %1 residents in the tract of a %1 resident," + tracts,
+                member(&CityMeasures::isolation));
+    columns.push_back({"exposure_p", "Multigroup normalized exposure index P" + tracts,
+                       [](const CityMeasures &m) { return m.exposureP; }});
     for (std::size_t i = 0; i < SpatialRadii.size(); ++i) {
         const std::string radius = std::to_string(SpatialRadii[i]);
         columns.push_back({"spatial_h_r" + radius,

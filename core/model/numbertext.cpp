@@ -13,16 +13,6 @@ namespace NumberText {
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // An exponent this large already over- or underflows any double; clamping keeps the
 // arithmetic in range whatever the user typed.
 constexpr long ExponentLimit = 100000;

@@ -7,6 +7,16 @@
 // The number texts that read and write the same in every locale.
 namespace NumberText {
 
+// The blanks the window skips within a number, and the digits it reads.
+inline bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+inline bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
 // "#.####": at most four decimals, no thousands separators, no digit before the point
 // below 1. Always with "." as the point: the text is read back by ReadLeadingNumber.
 std::string FormatFourDecimals(double value);

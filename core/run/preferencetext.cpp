@@ -13,15 +13,8 @@ const char *const AcceptedPreference =
 
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+using NumberText::IsBlank;
+using NumberText::IsDigit;
 
 constexpr double EighthsPerWhole = 8.0;
 constexpr double MaxPercent = 100.0;

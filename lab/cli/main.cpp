@@ -5,7 +5,9 @@
 #include "labrun.h"
 #include "measuresreport.h"
 #include "progressbar.h"
+#include "runfolder.h"
 #include "runrecorder.h"
+#include "standardoutput.h"
 #include "sweepmerge.h"
 #include "sweeprunner.h"
 #include "sweeptable.h"
@@ -71,27 +73,45 @@ private:
     std::thread watcher_;
 };
 
+// Refusals of the folder are usage errors (2): nothing was done, and --force or another
+// folder is the remedy, as with any other argument.
 int Execute(const Invocation &invocation, const QStringList &commandLine, InterruptWatch &interrupt)
 {
     const RunPlan &plan = invocation.plan;
+    const QString folderName = QDir::toNativeSeparators(ToQString(plan.outDir));
+    RunFolder folder;
+    if (!plan.outDir.empty()) {
+        if (const auto problem = folder.Prepare(plan, invocation.force)) {
+            Say(problem->message);
+            return problem->refused ? Usage : Failed;
+        }
+        if (!folder.removed().isEmpty())
+            Say(QStringLiteral("removed the run that was in %1 (%2 files)").arg(folderName).arg(folder.removed().size()));
+    }
     if (plan.seedPicked)
         Say(QStringLiteral("picked the seed %1 (give --seed %1 to run this city again)").arg(plan.seed));
 
     std::unique_ptr<RunRecorder> recorder;
+    auto fail = [&](const QString &message) {
+        if (recorder)
+            recorder->Fail(message);
+        Say(message);
+        return Failed;
+    };
     if (!plan.outDir.empty()) {
         recorder = std::make_unique<RunRecorder>(plan, commandLine);
-        if (const auto error = recorder->Begin()) {
-            Say(*error);
-            return Failed;
-        }
+        if (const auto error = recorder->Begin())
+            return fail(*error);
     }
     ProgressBar progress(plan.generations, !invocation.quiet && isatty(STDERR_FILENO));
     Sample last;
+    qint64 lastGeneration = 0;
     WriteError failure;
     LabRun run(plan);
     const LabRun::End end = run.Execute(
         [&](qint64 generation, const HeadlessCity &city) {
             progress.Update(generation);
+            lastGeneration = generation;
             if (recorder) {
                 failure = recorder->Visit(generation, city);
                 return !failure;
@@ -104,27 +124,43 @@ int Execute(const Invocation &invocation, const QStringList &commandLine, Interr
     progress.Finish();
 
     switch (end) {
-    case LabRun::End::Stopped:
-        Say(QStringLiteral("interrupted; the files of this run that were not complete were not written"));
+    case LabRun::End::Stopped: {
+        QString message = QStringLiteral("interrupted after generation %1 of %2").arg(lastGeneration).arg(plan.generations);
+        if (recorder) {
+            if (const auto error = recorder->Interrupt()) {
+                message += QStringLiteral("; %1").arg(*error);
+                recorder->Fail(*error);
+            } else {
+                message += QStringLiteral(": %1 holds the %2 rows measured so far and a run.json that says where it "
+                                          "stopped (velmora-lab rerun runs the whole run again)")
+                               .arg(folderName)
+                               .arg(recorder->samples().size());
+            }
+        }
+        Say(message);
         return interrupt.caught() ? SignalBase + interrupt.caught() : Failed;
+    }
     case LabRun::End::Refused:
-        Say(failure.value_or(QStringLiteral("the run was stopped")));
-        return Failed;
+        return fail(failure.value_or(QStringLiteral("the run was stopped")));
     case LabRun::End::Damaged:
-        Say(QStringLiteral("the city map is damaged (an empty home between generations)"));
-        return Failed;
+        return fail(QStringLiteral("the city map is damaged (an empty home between generations)"));
     case LabRun::End::Finished:
         break;
     }
     if (recorder) {
-        if (const auto error = recorder->Finish()) {
+        if (const auto error = recorder->Finish())
+            return fail(*error);
+        last = recorder->samples().back();
+    }
+    const QByteArray report = MeasuresReport(last, plan.seed).toUtf8();
+    if (!recorder) {
+        if (const auto error = WriteStandardOutput(report, QStringLiteral("the table of measures"))) {
             Say(*error);
             return Failed;
         }
-        last = recorder->samples().back();
+    } else if (!invocation.quiet) {
+        std::fputs(report.constData(), stderr);
     }
-    if (!recorder || !invocation.quiet)
-        std::fputs(qPrintable(MeasuresReport(last, plan.seed)), recorder ? stderr : stdout);
     return Done;
 }
 
@@ -137,16 +173,23 @@ int ListSweep(const SweepSettings &settings)
     if (settings.baseSeedPicked)
         Say(QStringLiteral("picked the base seed %1 (give --base-seed %1 to list or run this sweep again)")
                 .arg(definition.baseSeed));
+    const QString what = QStringLiteral("the run table");
     QByteArray table = ToBytes(SweepTable::ListHeaderLine());
     for (quint64 id = settings.shard.index; id < definition.runCount(); id += settings.shard.count) {
         table += ToBytes(SweepTable::ListLine(RunAt(definition, quint32(id))));
         if (table.size() >= ListBlock) {
-            std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
+            if (const auto error = WriteStandardOutput(table, what)) {
+                Say(*error);
+                return Failed;
+            }
             table.clear();
         }
     }
-    std::fwrite(table.constData(), 1, size_t(table.size()), stdout);
-    return std::fflush(stdout) == 0 ? Done : Failed;
+    if (const auto error = WriteStandardOutput(table, what)) {
+        Say(*error);
+        return Failed;
+    }
+    return Done;
 }
 
 int ExecuteSweep(const SweepSettings &settings, const QStringList &commandLine, InterruptWatch &interrupt)
@@ -206,6 +249,21 @@ int ExecuteMerge(const MergeSettings &settings)
     }
     std::optional<std::pair<GroupIndex, GroupIndex>> axes;
     if (!settings.chartMeasure.isEmpty()) {
+        // An axis along a group the sweep held at one value is one column wide: no heat map.
+        QStringList swept;
+        for (GroupIndex g = 1; g <= GroupCount; ++g) {
+            if (merge.definition().prefSets[g].size() > 1)
+                swept << ToQString(GroupName(g));
+        }
+        for (const auto &[name, group] : {std::pair{"x", settings.x}, std::pair{"y", settings.y}}) {
+            if (group != NoGroup && merge.definition().prefSets[group].size() < 2) {
+                Say(QStringLiteral("--%1 %2: %3 was not swept; %4")
+                        .arg(QLatin1String(name), ToQString(GroupKey(group)), ToQString(GroupName(group)),
+                             swept.isEmpty() ? QStringLiteral("no group was")
+                                             : QStringLiteral("the groups swept are %1").arg(swept.join(QStringLiteral(", ")))));
+                return Usage;
+            }
+        }
         axes = HeatMapAxes(merge.definition(), settings.x, settings.y);
         if (axes->first == NoGroup || axes->second == NoGroup) {
             Say(QStringLiteral("--chart: no two groups to put on the axes"));
@@ -251,6 +309,7 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &
 
 int main(int argc, char *argv[])
 {
+    KeepStandardStreamsTaken();
     qInstallMessageHandler(QuietQtMessages);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
@@ -258,17 +317,26 @@ int main(int argc, char *argv[])
     const auto parsed = ParseArguments(arguments, QRandomGenerator::system()->generate());
     if (const auto *usage = std::get_if<UsageError>(&parsed)) {
         Say(usage->message);
-        std::fputs("Try 'velmora-lab --help' for more information.\n", stderr);
+        if (arguments.isEmpty())
+            std::fputs(qPrintable(GeneralHelp()), stderr);
+        else
+            std::fputs("Try 'velmora-lab --help' for more information.\n", stderr);
         return Usage;
     }
     const Invocation &invocation = std::get<Invocation>(parsed);
     switch (invocation.command) {
     case Invocation::Command::Help:
-        std::fputs(qPrintable(invocation.text), stdout);
-        return Done;
-    case Invocation::Command::Version:
-        std::printf("velmora-lab %s\n", VELMORA_VERSION);
-        return Done;
+    case Invocation::Command::Version: {
+        const QByteArray text = invocation.command == Invocation::Command::Help
+            ? invocation.text.toUtf8()
+            : QByteArrayLiteral("velmora-lab " VELMORA_VERSION "\n");
+        const auto error = WriteStandardOutput(text, invocation.command == Invocation::Command::Help
+                                                         ? QStringLiteral("the help")
+                                                         : QStringLiteral("the version"));
+        if (error)
+            Say(*error);
+        return error ? Failed : Done;
+    }
     case Invocation::Command::Run:
     case Invocation::Command::Rerun:
     case Invocation::Command::Sweep:
@@ -276,11 +344,13 @@ int main(int argc, char *argv[])
         break;
     }
 
-    // Charts are drawn with Qt's widgets, on the offscreen platform: never a window.
+    // Charts are drawn with Qt's widgets, and captions with Qt's fonts, on the offscreen
+    // platform: never a window.
     std::unique_ptr<QCoreApplication> app;
+    const RunPlan &plan = invocation.plan;
     const bool drawing = (invocation.command == Invocation::Command::Merge && !invocation.merge.chartMeasure.isEmpty())
         || ((invocation.command == Invocation::Command::Run || invocation.command == Invocation::Command::Rerun)
-            && invocation.plan.chart);
+            && (plan.chart || (plan.captions && (plan.snapshotEvery > 0 || plan.gif))));
     if (drawing) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QApplication>(argc, argv);

@@ -2,47 +2,114 @@
 #include "sweeparguments.h"
 
 #include "corestrings.h"
-
 #include "measurecolumns.h"
+#include "readers.h"
 
-#include <QCommandLineParser>
 #include <QRegularExpression>
-
-#include <sched.h>
-#include <thread>
 
 namespace {
 
+// Runs at once: far above any machine's processors, low enough that a typo is not taken
+// for a request of millions of threads.
 constexpr int MaxJobs = 1024;
-constexpr quint32 MaxSeed = 0xffffffffu;
 const QString DefaultPreferences = QStringLiteral(".5,.5,.5,.5,.5");   // the window's own start texts
 const QLatin1String FinalPrefix("final:");
 const QLatin1String SlurmShard("slurm");
 
-struct SweepOptions
-{
-    QCommandLineOption prefs{QStringLiteral("prefs"), QString(), QStringLiteral("SETS")};
-    QCommandLineOption seeds{QStringLiteral("seeds"), QString(), QStringLiteral("N")};
-    QCommandLineOption baseSeed{QStringLiteral("base-seed"), QString(), QStringLiteral("N")};
-    QCommandLineOption years{QStringLiteral("years"), QString(), QStringLiteral("Y")};
-    QCommandLineOption generations{QStringLiteral("generations"), QString(), QStringLiteral("N")};
-    QCommandLineOption every{QStringLiteral("every"), QString(), QStringLiteral("K")};
-    QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR")};
-    QCommandLineOption list{QStringLiteral("list")};
-    QCommandLineOption jobs{QStringLiteral("jobs"), QString(), QStringLiteral("N")};
-    QCommandLineOption shard{QStringLiteral("shard"), QString(), QStringLiteral("I/N")};
-    QCommandLineOption resume{QStringLiteral("resume")};
-    QCommandLineOption quiet{QStringLiteral("quiet")};
-    QCommandLineOption help{QStringLiteral("help")};
+const CommandSpec Sweep{
+    "sweep",
+    "Usage: velmora-lab sweep [OPTION]...",
+    "Runs every combination of the groups' preference values, each with several seeds,\n"
+    "on all cores, and writes each run's rows as soon as it finishes. A run's results do\n"
+    "not depend on how the sweep is split, on the number of jobs, or on a resume.",
+    {
+        {"prefs", "SETS", "five sets of preference values, for Blue, Red, Green, Gray and\n"
+                          "Yellow, separated by commas (default .5 each); see below"},
+        {"seeds", "N", "runs with different seeds for each preference vector (default 1)"},
+        {"base-seed", "N", "the sweep's base seed, from 0 to 4294967295; without it one is\n"
+                           "picked, printed and recorded. Run R's seed is RunSeed(N, R)"},
+        YearsOption("each run lasts Y years (default 10), or"),
+        GenerationsOption("N generations of eight days"),
+        EveryOption(),
+        {"out", "DIR", "the sweep's folder; shard I of N writes DIR/shards/shard-I-of-N.*"},
+        {"list", nullptr, "print the run table (run_id, replicate, seed, preferences in\n"
+                          "eighths; the shard's runs only, with --shard) and run nothing"},
+        {"jobs", "N", "runs at once (default: the processors this process may use)"},
+        {"shard", "I/N", "only the runs whose id is I modulo N (0 <= I < N), so that N\n"
+                         "tasks cover the sweep once; --shard slurm takes I and N from a\n"
+                         "Slurm job array (SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN and\n"
+                         "SLURM_ARRAY_TASK_COUNT; the array must be a plain range)"},
+        {"resume", nullptr, "go on with the sweep in DIR: drop an unfinished run's rows and\n"
+                            "run only the runs that no shard in DIR holds yet; without\n"
+                            "--base-seed it takes the recorded one. Rows that the sweep would\n"
+                            "not have written (an edited number, date or seed) stop it,\n"
+                            "naming the file and line"},
+        {"quiet", nullptr, "no progress bar and no summary"},
+        {"help", nullptr, "show this help and exit"},
+    },
+    0,
+    0,
+    nullptr,
+    "A set is one or more items separated by |. An item is a range of eighths A..B, or\n"
+    "A..B/S with a step S (whole numbers from 0 to 8), or one preference written as for\n"
+    "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
+    "refused, as it could mean eighths or what the window reads (\"4\" is 4 % there, and\n"
+    "\"1\" all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
+    "\n"
+    "One process writes a shard at a time, and one split of the sweep is written at a\n"
+    "time: a second one is refused at once, naming the first (its pid and host). The\n"
+    "locks, in DIR/shards, go with the process however it ends; on a file system shared\n"
+    "by several nodes they need its locks to work across nodes (NFS with its lock\n"
+    "manager, Lustre mounted with -o flock). Memory does not grow with the run table.\n"
+    "\n"
+    "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
+    "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
+    "repeated alone: velmora-lab run --seed S --prefs P --generations G --every K.\n"
+    "\n"
+    "Examples:\n"
+    "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
+    "                    --list\n"
+    "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
+    "                    --out sweep1 --jobs 2\n"
+    "  velmora-lab sweep ... --out sweep1 --shard 3/8     # one eighth of the runs\n"
+    "  velmora-lab sweep ... --out sweep1 --resume        # after a crash or a kill\n"
+    "  velmora-lab sweep --prefs \"25%|75%,0|100%,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
+    "  velmora-lab merge sweep1\n"
+    "\n"
+    "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"
+    "--resume) or the folder gives no locks, 130 for Ctrl+C, 2 for a bad command line, a\n"
+    "folder of another sweep, or a shard or split that another process is writing.\n",
 };
 
-struct MergeOptions
-{
-    QCommandLineOption chart{QStringLiteral("chart"), QString(), QStringLiteral("final:MEASURE")};
-    QCommandLineOption x{QStringLiteral("x"), QString(), QStringLiteral("GROUP")};
-    QCommandLineOption y{QStringLiteral("y"), QString(), QStringLiteral("GROUP")};
-    QCommandLineOption quiet{QStringLiteral("quiet")};
-    QCommandLineOption help{QStringLiteral("help")};
+const CommandSpec Merge{
+    "merge",
+    "Usage: velmora-lab merge DIR [--chart final:MEASURE [--x GROUP] [--y GROUP]]",
+    "Checks that the shards in DIR/shards belong to one sweep and hold each of its runs\n"
+    "exactly once, each row as the sweep wrote it (numbers in the program's form, dates\n"
+    "and years that follow from the generation, final measures equal to the run's last\n"
+    "measures row), then writes DIR/runs.csv and DIR/measures.csv sorted by run id (the\n"
+    "same bytes however the sweep was split or interrupted) and DIR/sweep.json.",
+    {
+        {"chart", "final:MEASURE", "also a heat map of a measure at the end of the runs,\n"
+                                   "averaged over the seeds and over the other swept preferences,\n"
+                                   "against two swept preferences: DIR/heatmap-MEASURE-X-Y.png, its\n"
+                                   "colours spanning the lowest to the highest mean drawn"},
+        {"x", "GROUP", "the group whose preference runs along the x axis; --y the one up\n"
+                       "the y axis (default: the first two groups with several values)"},
+        {"y", "GROUP", "the group whose preference runs up the y axis"},
+        {"quiet", nullptr, "no summary"},
+        {"help", nullptr, "show this help and exit"},
+    },
+    1,
+    1,
+    "one sweep folder",
+    "Examples:\n"
+    "  velmora-lab merge sweep1\n"
+    "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
+    "\n"
+    "Exit status: 0 when done, 1 when runs are missing, a row is not as the sweep wrote\n"
+    "it (naming the file and line) or writing failed, 2 for a bad command line or shards\n"
+    "of different sweeps in one folder.\n",
 };
 
 const QString AcceptedShard = QStringLiteral(
@@ -100,49 +167,43 @@ std::optional<GroupIndex> GroupNamed(const QString &name)
 
 } // namespace
 
-int AvailableCores()
+const CommandSpec &SweepCommand()
 {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return CPU_COUNT(&set);
-    return int(std::max(1u, std::thread::hardware_concurrency()));
+    return Sweep;
+}
+
+const CommandSpec &MergeCommand()
+{
+    return Merge;
 }
 
 std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, quint32 pickedSeed,
-                                                const QProcessEnvironment &environment)
+                                                const QProcessEnvironment &environment,
+                                                const std::vector<const CommandSpec *> &commands)
 {
-    SweepOptions o;
-    QCommandLineParser parser;
-    parser.addOptions({o.prefs, o.seeds, o.baseSeed, o.years, o.generations, o.every, o.out, o.list, o.jobs, o.shard,
-                       o.resume, o.quiet, o.help});
-    if (!parser.parse(QStringList{QStringLiteral("velmora-lab sweep")} + arguments))
-        return UsageError{parser.errorText()};
+    auto read = ReadCommand(Sweep, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation invocation;
-    if (parser.isSet(o.help)) {
-        invocation.text = SweepHelp();
-        return invocation;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return UsageError{QStringLiteral("'%1': sweep takes options only (see velmora-lab sweep --help)")
-                              .arg(parser.positionalArguments().first())};
     invocation.command = Invocation::Command::Sweep;
     SweepSettings &settings = invocation.sweep;
     SweepDefinition &definition = settings.definition;
-    settings.quiet = parser.isSet(o.quiet);
-    settings.list = parser.isSet(o.list);
-    settings.resume = parser.isSet(o.resume);
+    settings.quiet = options.has("quiet");
+    settings.list = options.has("list");
+    settings.resume = options.has("resume");
 
-    const QString prefs = parser.isSet(o.prefs) ? parser.value(o.prefs) : DefaultPreferences;
+    const QString prefs = options.has("prefs") ? options.value("prefs") : DefaultPreferences;
     std::string problem;
     const auto sets = ReadPreferenceSets(ToStd(prefs), &problem);
     if (!sets)
         return BadArgument(QStringLiteral("prefs"), prefs, ToQString(problem));
     definition.prefSets = *sets;
 
-    if (parser.isSet(o.seeds)) {
-        const auto seeds = WholeNumberArgument(parser.value(o.seeds), 1, SweepLimits::MaxSeeds);
+    if (options.has("seeds")) {
+        const auto seeds = WholeNumberArgument(options.value("seeds"), 1, SweepLimits::MaxSeeds);
         if (!seeds)
-            return BadArgument(QStringLiteral("seeds"), parser.value(o.seeds),
+            return BadArgument(QStringLiteral("seeds"), options.value("seeds"),
                                QStringLiteral("give a number of seeds per preference vector from 1 to %1")
                                    .arg(SweepLimits::MaxSeeds));
         definition.seeds = quint32(*seeds);
@@ -153,40 +214,39 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
                               .arg(definition.runCount())
                               .arg(SweepLimits::MaxRuns)};
 
-    if (parser.isSet(o.baseSeed)) {
-        const auto seed = WholeNumberArgument(parser.value(o.baseSeed), 0, MaxSeed);
-        if (!seed)
-            return BadArgument(QStringLiteral("base-seed"), parser.value(o.baseSeed),
-                               QStringLiteral("give a whole number from 0 to %1").arg(MaxSeed));
-        definition.baseSeed = quint32(*seed);
+    if (options.has("base-seed")) {
+        const auto seed = ReadSeed("base-seed", options.value("base-seed"));
+        if (const auto *error = std::get_if<UsageError>(&seed))
+            return *error;
+        definition.baseSeed = std::get<quint32>(seed);
     } else {
         definition.baseSeed = pickedSeed;
         settings.baseSeedPicked = true;
     }
 
-    const auto horizon = ReadHorizon(parser, o.years, o.generations, o.every);
+    const auto horizon = ReadHorizon(options);
     if (const auto *error = std::get_if<UsageError>(&horizon))
         return *error;
     definition.generations = std::get<Horizon>(horizon).generations;
     definition.every = std::get<Horizon>(horizon).every;
 
     settings.jobs = AvailableCores();
-    if (parser.isSet(o.jobs)) {
-        const auto jobs = WholeNumberArgument(parser.value(o.jobs), 1, MaxJobs);
+    if (options.has("jobs")) {
+        const auto jobs = WholeNumberArgument(options.value("jobs"), 1, MaxJobs);
         if (!jobs)
-            return BadArgument(QStringLiteral("jobs"), parser.value(o.jobs),
+            return BadArgument(QStringLiteral("jobs"), options.value("jobs"),
                                QStringLiteral("give a number of runs at once from 1 to %1").arg(MaxJobs));
         settings.jobs = int(*jobs);
     }
-    if (parser.isSet(o.shard)) {
-        const auto shard = ReadShard(parser.value(o.shard), environment);
+    if (options.has("shard")) {
+        const auto shard = ReadShard(options.value("shard"), environment);
         if (const auto *error = std::get_if<UsageError>(&shard))
             return *error;
         settings.shard = std::get<Shard>(shard);
     }
 
-    settings.outDir = parser.value(o.out);
-    if (parser.isSet(o.out) && settings.outDir.isEmpty())
+    settings.outDir = options.value("out");
+    if (options.has("out") && settings.outDir.isEmpty())
         return BadArgument(QStringLiteral("out"), settings.outDir, QStringLiteral("give a folder"));
     if (!settings.list) {
         if (settings.outDir.isEmpty())
@@ -198,27 +258,21 @@ std::variant<Invocation, UsageError> ParseSweep(const QStringList &arguments, qu
     return invocation;
 }
 
-std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments)
+std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments,
+                                                const std::vector<const CommandSpec *> &commands)
 {
-    MergeOptions o;
-    QCommandLineParser parser;
-    parser.addOptions({o.chart, o.x, o.y, o.quiet, o.help});
-    if (!parser.parse(QStringList{QStringLiteral("velmora-lab merge")} + arguments))
-        return UsageError{parser.errorText()};
+    auto read = ReadCommand(Merge, arguments, commands);
+    if (const auto *done = std::get_if<CommandOutcome>(&read))
+        return *done;
+    const ParsedOptions &options = std::get<ParsedOptions>(read);
     Invocation invocation;
-    if (parser.isSet(o.help)) {
-        invocation.text = MergeHelp();
-        return invocation;
-    }
-    if (parser.positionalArguments().size() != 1)
-        return UsageError{QStringLiteral("merge takes one sweep folder (see velmora-lab merge --help)")};
     invocation.command = Invocation::Command::Merge;
     MergeSettings &settings = invocation.merge;
-    settings.folder = parser.positionalArguments().first();
-    settings.quiet = parser.isSet(o.quiet);
+    settings.folder = options.words().front();
+    settings.quiet = options.has("quiet");
 
-    if (parser.isSet(o.chart)) {
-        const QString chart = parser.value(o.chart);
+    if (options.has("chart")) {
+        const QString chart = options.value("chart");
         const QString measure = chart.startsWith(FinalPrefix) ? chart.mid(FinalPrefix.size()) : QString();
         QStringList names;
         for (const MeasureColumn &column : MeasureColumns())
@@ -229,97 +283,18 @@ std::variant<Invocation, UsageError> ParseMerge(const QStringList &arguments)
                                    .arg(names.join(QStringLiteral(", "))));
         settings.chartMeasure = measure;
     }
-    for (const auto &[option, group] : {std::pair{&o.x, &settings.x}, std::pair{&o.y, &settings.y}}) {
-        if (!parser.isSet(*option))
+    for (const auto &[name, group] : {std::pair{"x", &settings.x}, std::pair{"y", &settings.y}}) {
+        if (!options.has(name))
             continue;
-        const QString name = option->names().first();
-        if (!parser.isSet(o.chart))
-            return UsageError{QStringLiteral("--%1 places a group on the chart's axis: give --chart too").arg(name)};
-        const auto g = GroupNamed(parser.value(*option));
+        if (!options.has("chart"))
+            return UsageError{QStringLiteral("--%1 places a group on the chart's axis: give --chart too").arg(QLatin1String(name))};
+        const auto g = GroupNamed(options.value(name));
         if (!g)
-            return BadArgument(name, parser.value(*option),
+            return BadArgument(QLatin1String(name), options.value(name),
                                QStringLiteral("give a group: blue, red, green, gray or yellow"));
         *group = *g;
     }
     if (settings.x != NoGroup && settings.x == settings.y)
         return UsageError{QStringLiteral("--x and --y name the same group: give two groups")};
     return invocation;
-}
-
-QString SweepHelp()
-{
-    return QStringLiteral(
-        "Usage: velmora-lab sweep [OPTION]...\n"
-        "Runs every combination of the groups' preference values, each with several seeds,\n"
-        "on all cores, and writes each run's rows as soon as it finishes. A run's results do\n"
-        "not depend on how the sweep is split, on the number of jobs, or on a resume.\n"
-        "\n"
-        "  --prefs SETS      five sets of preference values, for Blue, Red, Green, Gray and\n"
-        "                    Yellow, separated by commas (default .5 each); see below\n"
-        "  --seeds N         runs with different seeds for each preference vector (default 1)\n"
-        "  --base-seed N     the sweep's base seed, from 0 to 4294967295; without it one is\n"
-        "                    picked, printed and recorded. Run R's seed is RunSeed(N, R)\n"
-        "  --years Y         each run lasts Y years (default 10), or\n"
-        "  --generations N   N generations of eight days\n"
-        "  --every K         measure every K generations (default 46), and at the end\n"
-        "  --out DIR         the sweep's folder; shard I of N writes DIR/shards/shard-I-of-N.*\n"
-        "  --list            print the run table (run_id, replicate, seed, preferences in\n"
-        "                    eighths; the shard's runs only, with --shard) and run nothing\n"
-        "  --jobs N          runs at once (default: the processors this process may use)\n"
-        "  --shard I/N       only the runs whose id is I modulo N (0 <= I < N), so that N\n"
-        "                    tasks cover the sweep once; --shard slurm takes I and N from a\n"
-        "                    Slurm job array (SLURM_ARRAY_TASK_ID - SLURM_ARRAY_TASK_MIN and\n"
-        "                    SLURM_ARRAY_TASK_COUNT; the array must be a plain range)\n"
-        "  --resume          go on with the sweep in DIR: drop an unfinished run's rows and\n"
-        "                    run only the runs that no shard in DIR holds yet; without\n"
-        "                    --base-seed it takes the recorded one\n"
-        "  --quiet           no progress bar and no summary\n"
-        "  --help            show this help and exit\n"
-        "\n"
-        "A set is one or more items separated by |. An item is a range of eighths A..B, or\n"
-        "A..B/S with a step S (whole numbers from 0 to 8), or one preference written as for\n"
-        "`run`: \"50%\", \".5\" and \"50\" are four eighths. A bare whole number from 1 to 8 is\n"
-        "refused, as it could mean eighths or what `run` reads (\"4\" is 4 % there, and \"1\"\n"
-        "all eight): write 4..4 or 4%. Each value may appear once in a set.\n"
-        "\n"
-        "Runs are numbered from 0 with Blue's values outermost, then Red, Green, Gray and\n"
-        "Yellow, and the seed index innermost. Run R with seed S and preferences P can be\n"
-        "repeated alone: velmora-lab run --seed S --prefs P --generations G --every K.\n"
-        "\n"
-        "Examples:\n"
-        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
-        "                    --list\n"
-        "  velmora-lab sweep --prefs \"0..8,50%,50%,0..8/2,50%\" --seeds 10 --base-seed 11 --years 20 \\\n"
-        "                    --out sweep1 --jobs 2\n"
-        "  velmora-lab sweep ... --out sweep1 --shard 3/8     # one eighth of the runs\n"
-        "  velmora-lab sweep ... --out sweep1 --resume        # after a crash or a kill\n"
-        "  velmora-lab sweep --prefs \"25%|75%,0|100%,.5,.5,.5\" --seeds 4 --base-seed 1 --out small\n"
-        "  velmora-lab merge sweep1\n"
-        "\n"
-        "Exit status: 0 when done, 1 when writing failed (what was written stays valid for\n"
-        "--resume), 130 for Ctrl+C, 2 for a bad command line or a folder of another sweep.\n");
-}
-
-QString MergeHelp()
-{
-    return QStringLiteral(
-        "Usage: velmora-lab merge DIR [--chart final:MEASURE [--x GROUP] [--y GROUP]]\n"
-        "Checks that the shards in DIR/shards belong to one sweep and hold each of its runs\n"
-        "exactly once, then writes DIR/runs.csv and DIR/measures.csv sorted by run id (the\n"
-        "same bytes however the sweep was split or interrupted) and DIR/sweep.json.\n"
-        "\n"
-        "  --chart final:MEASURE  also a heat map of a measure at the end of the runs,\n"
-        "                    averaged over the seeds and over the other swept preferences,\n"
-        "                    against two swept preferences: DIR/heatmap-MEASURE-X-Y.png\n"
-        "  --x GROUP         the group whose preference runs along the x axis; --y the one up\n"
-        "                    the y axis (default: the first two groups with several values)\n"
-        "  --quiet           no summary\n"
-        "  --help            show this help and exit\n"
-        "\n"
-        "Examples:\n"
-        "  velmora-lab merge sweep1\n"
-        "  velmora-lab merge sweep1 --chart final:same_share_all --x blue --y gray\n"
-        "\n"
-        "Exit status: 0 when done, 1 when runs are missing or writing failed, 2 for a bad\n"
-        "command line or shards of different sweeps in one folder.\n");
 }

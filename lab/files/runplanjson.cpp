@@ -3,9 +3,16 @@
 
 #include "corestrings.h"
 
+#include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -130,4 +137,40 @@ std::optional<RunPlan> RunPlanFromJson(const QJsonObject &object, QString *reaso
     // Records from before captions drew the map alone.
     plan.captions = object[Key::Captions].toBool(false);
     return plan;
+}
+
+namespace {
+// A run records its command line and its plan, both growing with its --set changes, which a
+// command line holds at most a few MiB of: far beyond this is no record of a run.
+constexpr qint64 MostRecordBytes = qint64(64) << 20;
+} // namespace
+
+std::variant<RunPlan, QString> ReadRunRecord(const QString &fileName)
+{
+    // Not blocking, and a file only: a pipe or a terminal would wait for a writer for ever.
+    const int handle = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (handle < 0)
+        return QStringLiteral("cannot read it (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat status;
+    QFile file;
+    if (fstat(handle, &status) != 0 || !S_ISREG(status.st_mode)
+        || !file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(handle);
+        return QStringLiteral("cannot read it (it is not a file)");
+    }
+    if (file.size() > MostRecordBytes)
+        return QStringLiteral("not a run.json written by velmora-lab: it is %1 MiB, and a run's record is at most a "
+                              "few MiB")
+            .arg(file.size() >> 20);
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(MostRecordBytes), &parseError);
+    const QJsonObject run = document.object();
+    if (document.isNull() || run[QLatin1String("program")].toString() != QLatin1String("velmora-lab")
+        || run[QLatin1String("format")].toInt() != 1)
+        return QStringLiteral("not a run.json written by velmora-lab");
+    QString reason;
+    const auto plan = RunPlanFromJson(run[QLatin1String("parameters")].toObject(), &reason);
+    if (!plan)
+        return QStringLiteral("not a run.json written by velmora-lab (%1)").arg(reason);
+    return *plan;
 }

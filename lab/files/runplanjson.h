@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <variant>
 
 // A run's parameters as run.json records them, and back. RunPlanFromJson gives nullopt with
 // the reason when the object is not one this program wrote.
@@ -16,3 +17,7 @@ std::optional<RunPlan> RunPlanFromJson(const QJsonObject &object, QString *reaso
 
 // A whole number within [low, high], as JSON holds it (a double); nullopt for anything else.
 std::optional<qint64> JsonWholeNumber(const QJsonValue &value, qint64 low, qint64 high);
+
+// The run plan that a run.json records, read back, or why it cannot be: the file cannot be
+// read, is not a record of this program, or is far larger than any run writes.
+std::variant<RunPlan, QString> ReadRunRecord(const QString &fileName);

@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QChart>
+#include <QFontMetricsF>
 #include <QGraphicsLayout>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QImageWriter>
 #include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPainter>
 #include <QSvgGenerator>
@@ -17,6 +19,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -37,20 +40,23 @@ double RoundStep(double rough)
 struct PictureLayout
 {
     int width;
-    int titleHeight;      // the band above the panels, when the chart has a title
+    int bandMargin;       // above and under the band of the title and subtitle
+    int titleLine;
+    int subtitleLine;
     int panelHeight;
 };
-constexpr PictureLayout Picture = {1200, 56, 560};
+constexpr PictureLayout Picture = {1200, 8, 34, 24, 560};
 
 // Point sizes, larger than Qt Charts' own so that a picture shrunk into a page stays legible.
 struct TextSizes
 {
     int title;
+    int subtitle;
     int panelTitle;
     int axisTitle;
-    int label;            // tick labels and legend entries
+    int label;            // tick labels, legend entries and the marks' labels
 };
-constexpr TextSizes Text = {16, 13, 11, 10};
+constexpr TextSizes Text = {16, 12, 13, 11, 10};
 
 QFont Font(int pointSize, bool bold = false)
 {
@@ -69,6 +75,47 @@ struct LineLook
 };
 constexpr LineLook Lines = {2.5, 5.5, qRgb(40, 40, 40), 5.0};
 
+// Lines that coincide (Red runs under Green; Theil's H under spatial H at radius 2) both
+// show when they are dashed differently: each series of a panel takes the next pattern, in
+// pixels, dash and gap in turn; the first is solid.
+struct DashPattern
+{
+    std::array<qreal, 6> lengths;
+    int count;
+};
+constexpr std::array<DashPattern, 6> Dashes = {{
+    {{}, 0},                               // solid
+    {{14, 5}, 2},                          // long dashes
+    {{6, 4}, 2},                           // short dashes
+    {{2, 4}, 2},                           // dots
+    {{14, 4, 2, 4}, 4},                    // dash and dot
+    {{14, 4, 2, 4, 2, 4}, 6},              // dash and two dots
+}};
+
+// The legend right of each plot, drawn here rather than by Qt Charts, whose samples are too
+// short to show a dash pattern: each entry a stretch of its line, casing and all, and a name.
+struct LegendLook
+{
+    int fromPlot;         // between the plot and the samples
+    int sample;           // the length of a sample of the line
+    int gap;              // between a sample and its name
+    int after;            // right of the longest name
+    int rowHeight;
+};
+constexpr LegendLook Legend = {18, 46, 8, 12, 24};
+
+// A mark: a thin grey line across the plot, its label on a pale box at the top of the
+// first panel, in rows when labels would overlap.
+struct MarkLook
+{
+    QRgb colour;
+    qreal width;
+    int labelGap;         // from the line and the plot's top to the label's box
+    int labelPadding;
+    int boxAlpha;         // the box lets the lines under it show through a little
+    qreal above;          // over every series
+};
+constexpr MarkLook Marks = {qRgb(90, 90, 90), 1.5, 6, 3, 225, 100};
 constexpr QRgb PlotBackground = qRgb(255, 255, 255);
 // Below this contrast with the background a line gets a casing: the least contrast WCAG 2.1
 // asks of graphics (yellow on white has 1.07, green 1.37, gray 3.9).
@@ -89,6 +136,38 @@ double Contrast(const QColor &a, const QColor &b)
     const double la = Luminance(a);
     const double lb = Luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPen LinePen(const QColor &colour, qreal width, int pattern)
+{
+    QPen pen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const DashPattern &dashes = Dashes[std::size_t(pattern) % Dashes.size()];
+    if (dashes.count > 0) {
+        QList<qreal> lengths;
+        // Qt counts dashes in pen widths; in pixels a casing's dashes lie under its line's.
+        for (int i = 0; i < dashes.count; ++i)
+            lengths << dashes.lengths[std::size_t(i)] / width;
+        pen.setDashPattern(lengths);
+        // Round ends would lengthen each dash and close its gaps.
+        pen.setCapStyle(Qt::FlatCap);
+    }
+    return pen;
+}
+
+// The x axis' range: the years, or a span of one for a single sample.
+std::pair<double, double> XRange(const ChartData &data)
+{
+    const auto [first, last] = std::minmax_element(data.years.begin(), data.years.end());
+    return {*first, *last > *first ? *last : *first + 1.0};
+}
+
+std::vector<ChartMark> MarksShown(const ChartData &data)
+{
+    const auto [first, last] = std::minmax_element(data.years.begin(), data.years.end());
+    std::vector<ChartMark> shown;
+    std::copy_if(data.marks.begin(), data.marks.end(), std::back_inserter(shown),
+                 [&](const ChartMark &mark) { return mark.x >= *first && mark.x <= *last; });
+    return shown;
 }
 
 std::optional<QString> Problem(const ChartData &chart)
@@ -116,11 +195,14 @@ std::optional<QString> Problem(const ChartData &chart)
         if (!series.colour.isValid())
             return QStringLiteral("the series \"%1\" has no colour").arg(series.name);
     }
+    for (const ChartMark &mark : chart.marks) {
+        if (!std::isfinite(mark.x))
+            return QStringLiteral("the mark \"%1\" has a year that is not a number").arg(mark.label);
+    }
     return std::nullopt;
 }
 
-void AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const QString &name,
-             bool inLegend)
+void AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const QString &name)
 {
     auto *line = new QLineSeries;
     line->setName(name);
@@ -133,40 +215,67 @@ void AddLine(QChart *chart, const QList<QPointF> &points, const QPen &pen, const
     chart->addSeries(line);
     for (QAbstractAxis *axis : chart->axes())
         line->attachAxis(axis);
-    for (QLegendMarker *marker : chart->legend()->markers(line)) {
-        marker->setVisible(inLegend);
-        // A square with a dark rim shows even yellow; a dashed line needs its dashes shown.
-        marker->setShape(pen.style() == Qt::SolidLine ? QLegend::MarkerShapeRectangle
-                                                      : QLegend::MarkerShapeFromSeries);
-        marker->setPen(QPen(QColor(Lines.casing)));
-    }
+}
+
+bool Cased(const ChartSeries &series)
+{
+    return Contrast(series.colour, QColor(PlotBackground)) < LeastLineContrast;
 }
 
 // Casings are drawn first, all of them, so that no casing crosses another series' line.
 enum class Layer { Casings, Lines };
 
-void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series, Layer layer)
+QPen SeriesPen(const ChartSeries &series, int pattern, Layer layer)
 {
-    const bool cased = Contrast(series.colour, QColor(PlotBackground)) < LeastLineContrast;
-    if (layer == Layer::Casings && !cased)
+    return layer == Layer::Casings ? LinePen(QColor(Lines.casing), Lines.casingWidth, pattern)
+                                   : LinePen(series.colour, Lines.width, pattern);
+}
+
+void AddSeries(QChart *chart, const ChartData &data, const ChartSeries &series, int pattern, Layer layer)
+{
+    if (layer == Layer::Casings && !Cased(series))
         return;
-    const QPen pen = layer == Layer::Casings
-        ? QPen(QColor(Lines.casing), Lines.casingWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
-        : QPen(series.colour, Lines.width, series.style, Qt::RoundCap, Qt::RoundJoin);
-    const bool named = layer == Layer::Lines;
-    const auto runs = PresentRuns(series.values);
-    if (runs.empty() && named) {
-        // Undefined throughout: still named in the legend, with nothing to draw.
-        AddLine(chart, {}, pen, series.name, true);
-        return;
-    }
-    bool first = true;
-    for (const auto &[begin, end] : runs) {
+    for (const auto &[begin, end] : PresentRuns(series.values)) {
         QList<QPointF> points;
         for (int i = begin; i < end; ++i)
             points.append({data.years[std::size_t(i)], *series.values[std::size_t(i)]});
-        AddLine(chart, points, pen, series.name, named && first);
-        first = false;
+        AddLine(chart, points, SeriesPen(series, pattern, layer), series.name);
+    }
+}
+
+// The width of the legend, the same beside every panel so that their plots line up.
+qreal LegendWidth(const ChartData &data)
+{
+    const QFontMetricsF metrics(Font(Text.label));
+    qreal names = 0;
+    for (const ChartSeries &series : data.series)
+        names = std::max(names, metrics.horizontalAdvance(series.name));
+    return Legend.fromPlot + Legend.sample + Legend.gap + names + Legend.after;
+}
+
+// Every series of the panel, undefined ones too, centred on the plot's height.
+void DrawLegend(QChart *chart, const ChartData &data, int index)
+{
+    const QRectF plot = chart->plotArea();
+    std::vector<const ChartSeries *> entries;
+    for (const ChartSeries &series : data.series) {
+        if (series.panel == index)
+            entries.push_back(&series);
+    }
+    const qreal top = plot.center().y() - qreal(entries.size()) * Legend.rowHeight / 2;
+    const qreal left = plot.right() + Legend.fromPlot;
+    for (std::size_t row = 0; row < entries.size(); ++row) {
+        const ChartSeries &series = *entries[row];
+        const qreal middle = top + (qreal(row) + 0.5) * Legend.rowHeight;
+        for (const Layer layer : {Layer::Casings, Layer::Lines}) {
+            if (layer == Layer::Casings && !Cased(series))
+                continue;
+            auto *sample = new QGraphicsLineItem(left, middle, left + Legend.sample, middle, chart);
+            sample->setPen(SeriesPen(series, int(row), layer));
+        }
+        auto *name = new QGraphicsSimpleTextItem(series.name, chart);
+        name->setFont(Font(Text.label));
+        name->setPos(left + Legend.sample + Legend.gap, middle - name->boundingRect().height() / 2);
     }
 }
 
@@ -176,19 +285,18 @@ QChart *Panel(const ChartData &data, int index)
     auto *chart = new QChart;
     chart->setTitle(panel.title);
     chart->setTitleFont(Font(Text.panelTitle, true));
-    chart->legend()->setFont(Font(Text.label));
+    chart->legend()->hide();
+    chart->setMargins(chart->margins() + QMargins(0, 0, int(std::ceil(LegendWidth(data))), 0));
     chart->setBackgroundRoundness(0);
     chart->setDropShadowEnabled(false);
     chart->setPlotAreaBackgroundBrush(QColor(PlotBackground));
     chart->setPlotAreaBackgroundVisible(true);
-    chart->legend()->setAlignment(Qt::AlignRight);
 
-    const auto [first, last] = std::minmax_element(data.years.begin(), data.years.end());
+    const auto [first, last] = XRange(data);
     auto *x = new QValueAxis;
     x->setTitleText(QStringLiteral("Years"));
-    // A single sample still needs a span to stand in.
-    const double span = *last > *first ? *last - *first : 1.0;
-    x->setRange(*first, *first + span);
+    const double span = last - first;
+    x->setRange(first, last);
     x->setLabelFormat(QStringLiteral("%g"));
     // Ticks at round numbers of years, without stretching the axis past the last sample.
     x->setTickType(QValueAxis::TicksDynamic);
@@ -206,13 +314,56 @@ QChart *Panel(const ChartData &data, int index)
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
+    // Under the measures' lines, from the bottom to the top of the axis.
+    for (const ChartMark &mark : MarksShown(data)) {
+        AddLine(chart, {{mark.x, y->min()}, {mark.x, y->max()}},
+                QPen(QColor(Marks.colour), Marks.width, Qt::SolidLine, Qt::FlatCap), mark.label);
+    }
     for (const Layer layer : {Layer::Casings, Layer::Lines}) {
+        int pattern = 0;
         for (const ChartSeries &series : data.series) {
             if (series.panel == index)
-                AddSeries(chart, data, series, layer);
+                AddSeries(chart, data, series, pattern++, layer);
         }
     }
     return chart;
+}
+
+// The marks' labels at the top of a panel's plot, beside their lines (on the left when the
+// right has no room), each in the first row where it overlaps none placed before.
+void LabelMarks(QChart *chart, const ChartData &data)
+{
+    const QRectF plot = chart->plotArea();
+    const auto [first, last] = XRange(data);
+    std::vector<QRectF> placed;
+    for (const ChartMark &mark : MarksShown(data)) {
+        auto *box = new QGraphicsRectItem(chart);
+        box->setZValue(Marks.above);
+        box->setPen(Qt::NoPen);
+        QColor paper(PlotBackground);
+        paper.setAlpha(Marks.boxAlpha);
+        box->setBrush(paper);
+        auto *text = new QGraphicsSimpleTextItem(mark.label, box);
+        text->setFont(Font(Text.label));
+        text->setBrush(QColor(Marks.colour));
+        const QSizeF size = text->boundingRect().size() + QSizeF(2 * Marks.labelPadding, 2 * Marks.labelPadding);
+        const double at = plot.left() + (mark.x - first) / (last - first) * plot.width();
+        const double left = at + Marks.labelGap + size.width() <= plot.right()
+            ? at + Marks.labelGap
+            : std::max(plot.left(), at - Marks.labelGap - size.width());
+        QRectF place(QPointF(left, plot.top() + Marks.labelGap), size);
+        while (std::any_of(placed.begin(), placed.end(), [&](const QRectF &other) { return other.intersects(place); }))
+            place.translate(0, size.height() + Marks.labelGap);
+        // Labels past the plot's foot would cover the next panel: their lines stay unlabelled.
+        if (place.bottom() > plot.bottom()) {
+            delete box;
+            continue;
+        }
+        placed.push_back(place);
+        box->setRect(QRectF(QPointF(0, 0), size));
+        box->setPos(place.topLeft());
+        text->setPos(Marks.labelPadding, Marks.labelPadding);
+    }
 }
 
 // The panels stacked under the title, in a scene of their own.
@@ -221,14 +372,22 @@ class ChartScene
 public:
     explicit ChartScene(const ChartData &data)
     {
-        const int top = data.title.isEmpty() ? 0 : Picture.titleHeight;
+        const bool titled = !data.title.isEmpty() || !data.subtitle.isEmpty();
+        const int subtitleTop = Picture.bandMargin + Picture.titleLine;
+        const int top = !titled ? 0
+            : subtitleTop + (data.subtitle.isEmpty() ? 0 : Picture.subtitleLine) + Picture.bandMargin;
         size_ = QSize(Picture.width, top + int(data.panels.size()) * Picture.panelHeight);
         scene_.setSceneRect(QRectF(QPointF(0, 0), QSizeF(size_)));
-        if (top > 0) {
-            auto *title = scene_.addSimpleText(data.title, Font(Text.title, true));
-            const QRectF bounds = title->boundingRect();
-            title->setPos((size_.width() - bounds.width()) / 2, (top - bounds.height()) / 2);
-        }
+        // Each line of the band centred on its own.
+        auto centred = [&](const QString &words, const QFont &font, int lineTop, int lineHeight) {
+            auto *line = scene_.addSimpleText(words, font);
+            const QRectF bounds = line->boundingRect();
+            line->setPos((size_.width() - bounds.width()) / 2, lineTop + (lineHeight - bounds.height()) / 2);
+        };
+        if (!data.title.isEmpty())
+            centred(data.title, Font(Text.title, true), Picture.bandMargin, Picture.titleLine);
+        if (!data.subtitle.isEmpty())
+            centred(data.subtitle, Font(Text.subtitle), subtitleTop, Picture.subtitleLine);
         std::vector<QChart *> charts;
         for (int i = 0; i < int(data.panels.size()); ++i) {
             charts.push_back(Panel(data, i));
@@ -238,16 +397,9 @@ public:
         }
         // The charts lay themselves out on a posted event; there is no event loop to wait for.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-
-        // The same years above one another: with legends of one width the plots line up.
-        qreal legendWidth = 0;
-        for (const QChart *chart : charts)
-            legendWidth = std::max(legendWidth, chart->legend()->size().width());
-        for (QChart *chart : charts) {
-            chart->legend()->setMinimumWidth(legendWidth);
-            chart->layout()->invalidate();
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (int i = 0; i < int(charts.size()); ++i)
+            DrawLegend(charts[std::size_t(i)], data, i);
+        LabelMarks(charts.front(), data);
     }
 
     QSize size() const { return size_; }
@@ -265,6 +417,11 @@ private:
 };
 
 } // namespace
+
+int DashPatternCount()
+{
+    return int(Dashes.size());
+}
 
 std::vector<std::pair<int, int>> PresentRuns(const std::vector<std::optional<double>> &values)
 {
@@ -322,6 +479,7 @@ WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)
     // Text was laid out at the resolution an image gets; the same here keeps it the same size.
     svg.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
     svg.setTitle(chart.title);
+    svg.setDescription(chart.subtitle);
     QPainter painter;
     if (!painter.begin(&svg))
         return CannotWrite(fileName, QStringLiteral("the SVG could not be started"));

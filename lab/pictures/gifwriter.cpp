@@ -5,7 +5,6 @@
 #include "mappalette.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <gif_lib.h>
 
@@ -14,10 +13,15 @@
 
 namespace {
 
-// A GIF palette holds a power of two of colours; the two past white and the groups are unused.
-constexpr int PaletteBits = 3;
-constexpr int PaletteEntries = 1 << PaletteBits;
-static_assert(PaletteSize <= PaletteEntries);
+// A GIF palette holds a power of two of colours, from 2 to 256; the entries past ours are unused.
+constexpr int LargestPaletteBits = 8;
+int PaletteBits(int colours)
+{
+    int bits = 1;
+    while ((1 << bits) < colours)
+        ++bits;
+    return bits;
+}
 
 constexpr int ColourResolution = 8;      // bits per primary of the colours described
 constexpr int BackgroundIndex = NoGroup; // white, never seen: every frame covers the screen
@@ -50,7 +54,7 @@ GifWriter::~GifWriter()
     abandon();
 }
 
-WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
+WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay, Strip strip)
 {
     if (isOpen())
         return CannotWrite(fileName, QStringLiteral("the animation %1 is not finished yet")
@@ -64,12 +68,13 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
     fileName_ = fileName;
     scale_ = scale;
     frameDelay_ = frameDelay;
+    strip_ = strip;
     frames_ = 0;
     failure_.clear();
     pending_.clear();
     row_.assign(std::size_t(MapSize) * scale, NoGroup);
 
-    file_ = std::make_unique<QSaveFile>(fileName);
+    file_ = std::make_unique<SaveFile>(fileName);
     if (!OpenForWriting(*file_))
         return fail(file_->errorString());
     int error = 0;
@@ -79,17 +84,20 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
     // Only GIF89a has frame delays and application extensions.
     EGifSetGifVersion(gif_.get(), true);
 
-    std::array<GifColorType, PaletteEntries> colours{};
-    const QList<QRgb> palette = MapPalette();
-    for (int i = 0; i < PaletteSize; ++i)
-        colours[i] = {GifByteType(qRed(palette[i])), GifByteType(qGreen(palette[i])),
-                      GifByteType(qBlue(palette[i]))};
-    ColorMapObject *colourMap = GifMakeMapObject(PaletteEntries, colours.data());
+    const QList<QRgb> palette = strip == Strip::Caption ? CaptionPalette() : MapPalette();
+    const int bits = PaletteBits(int(palette.size()));
+    if (bits > LargestPaletteBits)
+        return fail(QStringLiteral("the pictures have %1 colours, more than a GIF holds").arg(palette.size()));
+    std::array<GifColorType, 1 << LargestPaletteBits> colours{};
+    for (qsizetype i = 0; i < palette.size(); ++i)
+        colours[std::size_t(i)] = {GifByteType(qRed(palette[i])), GifByteType(qGreen(palette[i])),
+                                   GifByteType(qBlue(palette[i]))};
+    ColorMapObject *colourMap = GifMakeMapObject(1 << bits, colours.data());
     if (!colourMap)
         return fail(QStringLiteral("out of memory"));
     const int side = MapSize * scale;
     // giflib keeps a copy of the palette.
-    const int described = EGifPutScreenDesc(gif_.get(), side, side, ColourResolution,
+    const int described = EGifPutScreenDesc(gif_.get(), side, height(), ColourResolution,
                                              BackgroundIndex, colourMap);
     GifFreeMapObject(colourMap);
     if (described == GIF_ERROR
@@ -102,16 +110,27 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay)
     return writePending();
 }
 
-WriteError GifWriter::addFrame(const QImage &map)
+WriteError GifWriter::addFrame(const QImage &map, const std::optional<MapCaption> &caption)
 {
     if (!failure_.isEmpty())
         return failure_;
     if (!isOpen())
         return QStringLiteral("cannot add a frame: no animation is open");
+    if (caption.has_value() != (strip_ == Strip::Caption))
+        return CannotWrite(fileName_, strip_ == Strip::Caption
+                                          ? QStringLiteral("every frame of this animation has a caption, and this one has none")
+                                          : QStringLiteral("the frames of this animation have no caption, and this one has one"));
     QString reason;
     const auto indices = PaletteIndices(map, &reason);
     if (!indices)
         return CannotWrite(fileName_, reason);
+    std::vector<uchar> strip;
+    if (caption) {
+        auto drawn = CaptionIndices(*caption, scale_, &reason);
+        if (!drawn)
+            return CannotWrite(fileName_, reason);
+        strip = std::move(*drawn);
+    }
 
     const GraphicsControlBlock control = {.DisposalMode = DISPOSE_DO_NOT,
                                           .UserInputFlag = false,
@@ -123,7 +142,7 @@ WriteError GifWriter::addFrame(const QImage &map)
     GifFileType *gif = gif_.get();
     if (EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(extensionLength), extension.data())
             == GIF_ERROR
-        || EGifPutImageDesc(gif, 0, 0, side, side, false, nullptr) == GIF_ERROR)
+        || EGifPutImageDesc(gif, 0, 0, side, height(), false, nullptr) == GIF_ERROR)
         return failInGif();
     for (int y = 0; y < MapSize; ++y) {
         ScaledRow(*indices, y, scale_, row_.data());
@@ -131,6 +150,10 @@ WriteError GifWriter::addFrame(const QImage &map)
             if (EGifPutLine(gif, row_.data(), side) == GIF_ERROR)
                 return failInGif();
         }
+    }
+    for (std::size_t at = 0; at < strip.size(); at += std::size_t(side)) {
+        if (EGifPutLine(gif, strip.data() + at, side) == GIF_ERROR)
+            return failInGif();
     }
     if (const auto error = writePending())
         return error;
@@ -156,6 +179,11 @@ WriteError GifWriter::finish()
         return fail(file_->errorString());
     file_.reset();
     return std::nullopt;
+}
+
+int GifWriter::height() const
+{
+    return MapSize * scale_ + (strip_ == Strip::Caption ? CaptionHeight(scale_) : 0);
 }
 
 WriteError GifWriter::fail(const QString &reason)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "heatmap.h"
 
+#include "caption.h"
 #include "corestrings.h"
 #include "measurestable.h"
 
@@ -10,46 +11,34 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 
 namespace {
 
+// Lengths in pixels. The picture is as large as what it holds: the grid's cells grow to fill
+// about targetGrid pixels, within a range, and every margin follows from the texts in it.
 struct PictureLayout
 {
-    int width;
-    int height;
-    int left;            // room for the y axis' title and labels
-    int top;             // room for the title and the note under it
-    int right;           // room for the colour scale
-    int bottom;          // room for the x axis' labels and title
-    int scaleWidth;      // the colour bar
+    int margin;          // around everything
+    int targetGrid;      // the grid's longer side, before its cells are held to their range
+    int smallestCell;    // large enough to hold its value
+    int largestCell;
+    int narrowest;       // the least width, for the title and notes to wrap in
     int scaleGap;        // between the cells and the colour bar
+    int scaleWidth;      // of the colour bar
     int tick;            // length of a tick mark
+    int labelGap;        // between a tick and its label
+    int sectionGap;      // between the notes and the grid, the labels and an axis' title
 };
-constexpr PictureLayout Picture = {1100, 900, 130, 110, 190, 110, 28, 40, 6};
-
-// Where the texts go: bands across the picture for the title and the notes, boxes beside the
-// ticks for their labels, and the axes' titles at a distance from the cells.
-struct TextPlaces
-{
-    int titleTop;
-    int titleHeight;
-    int noteTop;          // the first note under the title; the next follows
-    int lineHeight;       // of a note or a label
-    int labelGap;         // between a tick and its label
-    int labelWidth;       // of a y label, or a label of the colour scale
-    int axisTitleGap;     // from the cells to the band of the x axis' title
-    int yTitleOffset;     // from the cells to the middle of the y axis' title
-    int scaleTitleOffset; // from the colour bar to the middle of its title
-    int footerFromBottom;
-};
-constexpr TextPlaces Place = {12, 34, 48, 22, 4, 72, 40, 90, 70, 30};
+constexpr PictureLayout Picture = {16, 630, 60, 110, 640, 28, 24, 6, 4, 14};
 
 struct TextSizes
 {
@@ -61,10 +50,19 @@ struct TextSizes
 };
 constexpr TextSizes Text = {17, 12, 13, 12, 12};
 
-// Ticks on the colour scale, its ends included.
-constexpr int ScaleTicks = 5;
-// Cells narrower than this show their colour only, without the value written in them.
-constexpr int SmallestLabelledCell = 56;
+// The colour scale's ticks: its ends, and between them round values about a quarter of the
+// span apart, none nearer an end than half a step. On a short bar, the ends alone, if the
+// ticks would come nearer than two label lines.
+constexpr double StepsInSpan = 4;
+constexpr double NearestToAnEnd = 0.5;
+constexpr int LinesBetweenTicks = 2;
+// Significant digits of the values written, whatever their size; from a million on, in
+// exponent form.
+constexpr int SignificantDigits = 4;
+constexpr int FractionDigitsBelowOne = 3;
+constexpr double LargestInFixed = 1e6;
+// Round values between the ends: a span of StepsInSpan rough steps holds no more than these.
+constexpr int MostBetweenTicks = int(StepsInSpan) + 1;
 
 // Viridis (van der Walt and Smith, matplotlib), sampled at nine even steps: its lightness
 // rises steadily, so the order of values reads in grey print and to colour-blind eyes.
@@ -75,6 +73,31 @@ constexpr QRgb Undefined = qRgb(160, 160, 160);   // the hatching of a cell with
 constexpr QRgb Ink = qRgb(30, 30, 30);
 // A value is written in white on the darker half of the scale.
 constexpr double DarkUpTo = 0.55;
+// Where a scale of one value puts it.
+constexpr double MiddleOfScale = 0.5;
+
+// The measures in words, for titles: a stem, then "_all" or a group's key for per-group
+// measures, or the radius for spatial H. A measure not here is described by its column.
+struct MeasureWords
+{
+    const char *stem;
+    const char *words;
+    enum Kind { Whole, PerGroup, PerRadius } kind;
+};
+constexpr std::array<MeasureWords, 8> MeasureNames = {{
+    {"same_share", "Same-group share of neighbours", MeasureWords::PerGroup},
+    {"dissatisfied", "Share of residents dissatisfied", MeasureWords::PerGroup},
+    {"clusters", "Number of clusters", MeasureWords::PerGroup},
+    {"largest_cluster_share", "Share living in the largest cluster", MeasureWords::PerGroup},
+    {"dissimilarity", "Dissimilarity index D", MeasureWords::Whole},
+    {"theil_h", "Theil's information theory index H", MeasureWords::Whole},
+    {"spatial_h_r", "Spatial information theory index H, radius", MeasureWords::PerRadius},
+    {"interface_density", "Interface density (share of unlike neighbour pairs)", MeasureWords::Whole},
+}};
+
+// An axis' title, from the longest to the shortest form: the first that fits is drawn.
+constexpr std::array<const char *, 4> AxisTitles = {"%1 preference (eighths of the neighbours)",
+                                                    "%1 preference (eighths)", "%1 (eighths)", "%1"};
 
 QColor ScaleColour(double t)
 {
@@ -95,30 +118,124 @@ QFont Font(int pointSize, bool bold = false)
     return font;
 }
 
-QString Eighths(qint16 e)
+// Text is measured as it is drawn, on an image: the screen's resolution may differ.
+QFontMetrics Metrics(const QFont &font)
 {
-    return QStringLiteral("%1/8").arg(e);
+    static const QImage probe(1, 1, QImage::Format_RGB32);
+    return QFontMetrics(font, &probe);
 }
 
-// A share stays on the scale from 0 to 1, so that maps of shares compare at a glance; other
-// measures span their values.
-std::pair<double, double> ScaleRange(const HeatMap &map)
+std::optional<std::pair<double, double>> ValueRange(const HeatMap &map)
 {
-    double low = INFINITY;
-    double high = -INFINITY;
+    std::optional<std::pair<double, double>> range;
     for (const auto &mean : map.means) {
-        if (mean) {
-            low = std::min(low, *mean);
-            high = std::max(high, *mean);
-        }
+        if (mean && std::isfinite(*mean))
+            range = range ? std::pair(std::min(range->first, *mean), std::max(range->second, *mean))
+                          : std::pair(*mean, *mean);
     }
-    if (!(low <= high))
-        return {0.0, 1.0};
-    if (low >= 0.0 && high <= 1.0)
-        return {0.0, 1.0};
-    if (low == high)
-        return {low - 0.5, high + 0.5};
-    return {low, high};
+    return range;
+}
+
+// Where the scale puts a value, from 0 at the lowest to 1 at the highest.
+double ScalePosition(const HeatMapScale &scale, double value)
+{
+    // In halves, so that a span wider than the largest double still divides.
+    return scale.high > scale.low ? (value / 2 - scale.low / 2) / (scale.high / 2 - scale.low / 2) : MiddleOfScale;
+}
+
+// How every value of a map is written, so that they line up: one number of digits after the
+// point for all.
+struct NumberForm
+{
+    char format;
+    int precision;
+};
+
+NumberForm FormOf(const HeatMap &map)
+{
+    const auto range = ValueRange(map);
+    const double largest = range ? std::max(std::abs(range->first), std::abs(range->second)) : 0.0;
+    if (!(largest >= 1.0))
+        return {'f', FractionDigitsBelowOne};
+    if (largest >= LargestInFixed)
+        return {'g', SignificantDigits};
+    return {'f', std::max(0, SignificantDigits - 1 - int(std::floor(std::log10(largest))))};
+}
+
+QString ValueText(double value, NumberForm form)
+{
+    return QString::number(value, form.format, form.precision);
+}
+
+// A round step near `rough`: 1, 2 or 5 times a power of ten.
+double RoundStep(double rough)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= rough)
+            return factor * power;
+    }
+    return 10.0 * power;
+}
+
+// The text of the colour scale's tick: its ends say that they are the values' ends.
+QString TickText(const HeatMapScale &scale, size_t tick)
+{
+    const QString &value = scale.ticks[tick].second;
+    if (scale.ticks.size() == 1)
+        return QStringLiteral("%1 every cell").arg(value);
+    if (tick == 0)
+        return QStringLiteral("%1 lowest").arg(value);
+    if (tick + 1 == scale.ticks.size())
+        return QStringLiteral("%1 highest").arg(value);
+    return value;
+}
+
+int TextHeight(const QFont &font, int width, const QString &text)
+{
+    return Metrics(font).boundingRect(QRect(0, 0, width, INT_MAX / 2), Qt::TextWordWrap | Qt::AlignHCenter, text)
+        .height();
+}
+
+// The longest form of an axis' title that fits the length.
+QString AxisTitle(GroupIndex group, const QFont &font, int length)
+{
+    const QFontMetrics metrics = Metrics(font);
+    const QString name = ToQString(GroupName(group));
+    for (const char *form : AxisTitles) {
+        const QString title = QString::fromLatin1(form).arg(name);
+        if (metrics.horizontalAdvance(title) <= length)
+            return title;
+    }
+    return metrics.elidedText(QString::fromLatin1(AxisTitles.back()).arg(name), Qt::ElideRight, length);
+}
+
+QString AveragedNote(const HeatMap &map)
+{
+    const auto counted = [](quint64 n, const char *one, const char *many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QString averaged = QStringLiteral("Each cell: the mean, after %1 years, of %2 (%3")
+                           .arg(map.years, 0, 'f', 1)
+                           .arg(counted(map.runsPerCell, "run", "runs"), counted(map.seeds, "seed", "seeds"));
+    if (map.seeds > 0 && map.runsPerCell > map.seeds)
+        averaged += QStringLiteral(" x %1 values of the other preferences").arg(map.runsPerCell / map.seeds);
+    return averaged + QStringLiteral(", base seed %1)").arg(map.baseSeed);
+}
+
+QString DescriptionNote(const HeatMap &map)
+{
+    return map.description.isEmpty() ? map.measure : QStringLiteral("%1: %2").arg(map.measure, map.description);
+}
+
+bool AnyUndefined(const HeatMap &map)
+{
+    return std::any_of(map.means.begin(), map.means.end(), [](const auto &mean) { return !mean || !std::isfinite(*mean); });
+}
+
+QString UndefinedNote()
+{
+    return QStringLiteral("Hatched: the measure is undefined in every run of the cell");
 }
 
 } // namespace
@@ -206,6 +323,121 @@ QString HeatMapFileName(const HeatMap &map)
     return QStringLiteral("heatmap-%1-%2-%3.png").arg(map.measure, ToQString(GroupKey(map.x)), ToQString(GroupKey(map.y)));
 }
 
+std::optional<HeatMapScale> ColourScaleOf(const HeatMap &map)
+{
+    const auto range = ValueRange(map);
+    if (!range)
+        return std::nullopt;
+    HeatMapScale scale{range->first, range->second, {}};
+    const NumberForm form = FormOf(map);
+    scale.ticks.emplace_back(scale.low, ValueText(scale.low, form));
+    if (scale.low == scale.high)
+        return scale;
+    const double span = scale.high - scale.low;
+    const double step = std::isfinite(span) ? RoundStep(span / StepsInSpan) : 0.0;
+    // Round values only where the map's digits tell them apart, and only so many, whatever
+    // the values (a step lost against a huge value would not move).
+    const bool shown = step > 0 && std::isfinite(step)
+        && (form.format != 'f' || -std::floor(std::log10(step)) <= form.precision);
+    const double first = shown ? std::ceil(scale.low / step) : 0.0;
+    for (int i = 0; shown && i < MostBetweenTicks; ++i) {
+        const double value = (first + i) * step;
+        if (!(value <= scale.high - NearestToAnEnd * step))
+            break;
+        if (value >= scale.low + NearestToAnEnd * step && value > scale.ticks.back().first && value < scale.high)
+            scale.ticks.emplace_back(value, ValueText(value, form));
+    }
+    scale.ticks.emplace_back(scale.high, ValueText(scale.high, form));
+    return scale;
+}
+
+QString MeasureInWords(const QString &measure, const QString &description)
+{
+    for (const MeasureWords &entry : MeasureNames) {
+        const QString stem = QString::fromLatin1(entry.stem);
+        const QString words = QString::fromLatin1(entry.words);
+        switch (entry.kind) {
+        case MeasureWords::Whole:
+            if (measure == stem)
+                return words;
+            break;
+        case MeasureWords::PerGroup:
+            if (measure == stem + QStringLiteral("_all"))
+                return QStringLiteral("%1 (all residents)").arg(words);
+            for (GroupIndex g = 1; g <= GroupCount; ++g) {
+                if (measure == stem + u'_' + ToQString(GroupKey(g)))
+                    return QStringLiteral("%1 (%2)").arg(words, ToQString(GroupName(g)));
+            }
+            break;
+        case MeasureWords::PerRadius: {
+            bool ok = false;
+            const int radius = measure.startsWith(stem) ? measure.mid(stem.size()).toInt(&ok) : 0;
+            if (ok && radius > 0)
+                return QStringLiteral("%1 %2").arg(words).arg(radius);
+            break;
+        }
+        }
+    }
+    return description.isEmpty() ? measure : description;
+}
+
+QString HeatMapTitle(const HeatMap &map)
+{
+    return MeasureInWords(map.measure, map.description);
+}
+
+HeatMapLayout HeatMapPlaces(const HeatMap &map)
+{
+    const int columns = std::max(1, int(map.xValues.size()));
+    const int rows = std::max(1, int(map.yValues.size()));
+    const auto scale = ColourScaleOf(map);
+    const QFontMetrics label = Metrics(Font(Text.label));
+    const QFontMetrics axisTitle = Metrics(Font(Text.axisTitle, true));
+
+    HeatMapLayout place;
+    place.cell = std::clamp(Picture.targetGrid / std::max(columns, rows), Picture.smallestCell, Picture.largestCell);
+    const QSize grid(place.cell * columns, place.cell * rows);
+    int yLabels = 0;
+    for (const qint16 e : map.yValues)
+        yLabels = std::max(yLabels, label.horizontalAdvance(EighthsText(e)));
+    int scaleLabels = 0;
+    if (scale) {
+        for (size_t t = 0; t < scale->ticks.size(); ++t)
+            scaleLabels = std::max(scaleLabels, label.horizontalAdvance(TickText(*scale, t)));
+    }
+    const int left = Picture.margin + axisTitle.height() + Picture.sectionGap + yLabels + Picture.labelGap + Picture.tick;
+    const int right = scale ? Picture.scaleGap + Picture.scaleWidth + Picture.tick + Picture.labelGap + scaleLabels
+                            : 0;
+    const int block = left + grid.width() + right + Picture.margin;
+    // As wide as the grid and its scale need; the title and notes wrap to that.
+    const int width = std::max(block, Picture.narrowest);
+    const int textWidth = width - 2 * Picture.margin;
+
+    place.title = QRect(Picture.margin, Picture.margin, textWidth,
+                        TextHeight(Font(Text.title, true), textWidth, HeatMapTitle(map)));
+    const int notes = TextHeight(Font(Text.note), textWidth, DescriptionNote(map))
+        + TextHeight(Font(Text.note), textWidth, AveragedNote(map));
+    place.notes = QRect(Picture.margin, place.title.bottom() + 1, textWidth, notes);
+    // The top scale label is centred on the grid's top edge.
+    const int gridTop = place.notes.bottom() + 1 + std::max(Picture.sectionGap, label.height() / 2);
+    const int blockLeft = (width - block) / 2;
+    place.grid = QRect(QPoint(blockLeft + left, gridTop), grid);
+    place.yTitle = QRect(blockLeft + Picture.margin, gridTop, axisTitle.height(), grid.height());
+    if (scale)
+        place.bar = QRect(place.grid.right() + 1 + Picture.scaleGap, place.grid.top(), Picture.scaleWidth, grid.height());
+    place.xTitle = QRect(Picture.margin,
+                         place.grid.bottom() + 1 + Picture.tick + Picture.labelGap + label.height() + Picture.sectionGap,
+                         textWidth, axisTitle.height());
+    int bottom = place.xTitle.bottom() + 1;
+    if (AnyUndefined(map)) {
+        const int footer = TextHeight(Font(Text.note), textWidth, UndefinedNote());
+        place.footer = QRect(Picture.margin, bottom + Picture.sectionGap, textWidth, footer);
+        bottom = place.footer.bottom() + 1;
+    }
+    place.size = QSize(width, bottom + Picture.margin);
+    return place;
+}
+
 WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
@@ -215,52 +447,52 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     if (columns == 0 || rows == 0 || map.means.size() != columns * rows)
         return CannotWrite(fileName, QStringLiteral("the heat map has no cells"));
 
-    QImage image(Picture.width, Picture.height, QImage::Format_RGB32);
+    const HeatMapLayout place = HeatMapPlaces(map);
+    const auto scale = ColourScaleOf(map);
+    const NumberForm form = FormOf(map);
+    const QRect grid = place.grid;
+    const int cell = place.cell;
+    QImage image(place.size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(QColor(Ink));
 
-    // The title, and what each cell averages.
+    // The title, then what the measure is and what each cell averages.
+    const int wrapped = Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop;
     painter.setFont(Font(Text.title, true));
-    painter.drawText(QRect(0, Place.titleTop, Picture.width, Place.titleHeight), Qt::AlignCenter,
-                     QStringLiteral("%1 after %2 years").arg(map.measure).arg(map.years, 0, 'f', 1));
+    painter.drawText(place.title, wrapped, HeatMapTitle(map));
     painter.setFont(Font(Text.note));
-    QString averaged = QStringLiteral("Each cell: the mean of %1 runs (%2 seeds").arg(map.runsPerCell).arg(map.seeds);
-    if (map.runsPerCell > map.seeds)
-        averaged += QStringLiteral(" x %1 values of the other preferences").arg(map.runsPerCell / map.seeds);
-    averaged += QStringLiteral(", base seed %1)").arg(map.baseSeed);
-    painter.drawText(QRect(0, Place.noteTop, Picture.width, Place.lineHeight), Qt::AlignCenter, map.description);
-    painter.drawText(QRect(0, Place.noteTop + Place.lineHeight, Picture.width, Place.lineHeight), Qt::AlignCenter,
-                     averaged);
-
-    const int plotWidth = Picture.width - Picture.left - Picture.right;
-    const int plotHeight = Picture.height - Picture.top - Picture.bottom;
-    const int cell = std::max(1, std::min(plotWidth / int(columns), plotHeight / int(rows)));
-    const QRect grid(Picture.left, Picture.top + (plotHeight - cell * int(rows)) / 2, cell * int(columns), cell * int(rows));
-    const auto [low, high] = ScaleRange(map);
-    auto position = [low = low, high = high](double value) { return (value - low) / (high - low); };
+    QRect note = place.notes;
+    for (const QString &line : {DescriptionNote(map), AveragedNote(map)}) {
+        QRect drawn;
+        painter.drawText(note, wrapped, line, &drawn);
+        note.setTop(drawn.bottom() + 1);
+    }
 
     painter.setFont(Font(Text.cell));
+    const QFontMetrics cellText = Metrics(Font(Text.cell));
     for (size_t yi = 0; yi < rows; ++yi) {
         for (size_t xi = 0; xi < columns; ++xi) {
             // The lowest y value at the bottom, as on any chart.
             const QRect box(grid.left() + int(xi) * cell, grid.bottom() + 1 - int(yi + 1) * cell, cell, cell);
             const auto mean = map.mean(xi, yi);
-            if (!mean) {
+            if (!scale || !mean || !std::isfinite(*mean)) {
                 painter.fillRect(box, QBrush(QColor(Undefined), Qt::BDiagPattern));
-                if (cell >= SmallestLabelledCell) {
-                    painter.setPen(QColor(Ink));
-                    painter.drawText(box, Qt::AlignCenter, QStringLiteral("undefined"));
-                }
+                painter.setPen(QColor(Ink));
+                // The hatching and the note under the picture say it when the word has no room.
+                const QString undefined = QStringLiteral("undefined");
+                if (cellText.horizontalAdvance(undefined) < cell)
+                    painter.drawText(box, Qt::AlignCenter, undefined);
                 continue;
             }
-            painter.fillRect(box, ScaleColour(position(*mean)));
-            if (cell >= SmallestLabelledCell) {
-                painter.setPen(position(*mean) <= DarkUpTo ? QColor(Qt::white) : QColor(Ink));
-                painter.drawText(box, Qt::AlignCenter, QString::number(*mean, 'f', 3));
-            }
+            const double at = ScalePosition(*scale, *mean);
+            painter.fillRect(box, ScaleColour(at));
+            painter.setPen(at <= DarkUpTo ? QColor(Qt::white) : QColor(Ink));
+            const QString value = ValueText(*mean, form);
+            if (cellText.horizontalAdvance(value) < cell)
+                painter.drawText(box, Qt::AlignCenter, value);
         }
     }
     // Thin white lines between the cells, so that neighbours of one colour still read as two.
@@ -274,58 +506,61 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
 
     // Axes: a label under each column and beside each row, and the axes' titles.
     painter.setFont(Font(Text.label));
+    const int lineHeight = Metrics(Font(Text.label)).height();
     for (size_t xi = 0; xi < columns; ++xi) {
         const int centre = grid.left() + int(xi) * cell + cell / 2;
         painter.drawLine(centre, grid.bottom() + 1, centre, grid.bottom() + 1 + Picture.tick);
-        painter.drawText(QRect(centre - cell / 2, grid.bottom() + Picture.tick + Place.labelGap, cell, Place.lineHeight),
-                         Qt::AlignHCenter | Qt::AlignTop, Eighths(map.xValues[xi]));
+        painter.drawText(QRect(centre - cell / 2, grid.bottom() + 1 + Picture.tick + Picture.labelGap, cell, lineHeight),
+                         Qt::AlignHCenter | Qt::AlignTop, EighthsText(map.xValues[xi]));
     }
+    const int yLabelsRight = grid.left() - Picture.tick - Picture.labelGap;
     for (size_t yi = 0; yi < rows; ++yi) {
         const int centre = grid.bottom() + 1 - int(yi) * cell - cell / 2;
         painter.drawLine(grid.left() - Picture.tick, centre, grid.left(), centre);
-        painter.drawText(QRect(grid.left() - Picture.tick - Place.labelGap - Place.labelWidth, centre - Place.lineHeight / 2,
-                               Place.labelWidth, Place.lineHeight),
-                         Qt::AlignRight | Qt::AlignVCenter, Eighths(map.yValues[yi]));
+        painter.drawText(QRect(place.yTitle.right() + 1, centre - lineHeight / 2, yLabelsRight - place.yTitle.right() - 1, lineHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, EighthsText(map.yValues[yi]));
     }
-    painter.setFont(Font(Text.axisTitle, true));
-    const int titleHeight = Place.titleHeight;
-    painter.drawText(QRect(grid.left(), grid.bottom() + Place.axisTitleGap, grid.width(), titleHeight), Qt::AlignCenter,
-                     QStringLiteral("%1 preference (eighths of the neighbours)").arg(ToQString(GroupName(map.x))));
-    // A title turned to run along a vertical line through `centre`, reading upwards or down.
-    auto turned = [&](QPoint centre, int length, qreal degrees, const QString &text) {
-        painter.save();
-        painter.translate(centre);
-        painter.rotate(degrees);
-        painter.drawText(QRect(-length / 2, -titleHeight / 2, length, titleHeight), Qt::AlignCenter, text);
-        painter.restore();
-    };
-    constexpr qreal Upwards = -90;
-    constexpr qreal Downwards = 90;
-    turned({grid.left() - Place.yTitleOffset, grid.center().y()}, grid.height(), Upwards,
-           QStringLiteral("%1 preference (eighths of the neighbours)").arg(ToQString(GroupName(map.y))));
+    const QFont axisFont = Font(Text.axisTitle, true);
+    painter.setFont(axisFont);
+    painter.drawText(place.xTitle, Qt::AlignCenter, AxisTitle(map.x, axisFont, place.xTitle.width()));
+    // The y axis' title turned to read upwards, along the grid.
+    painter.save();
+    painter.translate(place.yTitle.center());
+    painter.rotate(-90);
+    painter.drawText(QRect(-place.yTitle.height() / 2, -place.yTitle.width() / 2, place.yTitle.height(), place.yTitle.width()),
+                     Qt::AlignCenter, AxisTitle(map.y, axisFont, place.yTitle.height()));
+    painter.restore();
 
-    // The colour scale: the bar from low (bottom) to high, its ticks and its title.
-    const QRect bar(grid.right() + Picture.scaleGap, grid.top(), Picture.scaleWidth, grid.height());
-    for (int row = 0; row < bar.height(); ++row)
-        painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), ScaleColour(double(row) / (bar.height() - 1)));
-    painter.setPen(QColor(Ink));
-    painter.drawRect(bar.adjusted(0, 0, -1, -1));
-    painter.setFont(Font(Text.label));
-    for (int t = 0; t < ScaleTicks; ++t) {
-        const double f = double(t) / (ScaleTicks - 1);
-        const int at = bar.bottom() - int(std::lround(f * (bar.height() - 1)));
-        painter.drawLine(bar.right() + 1, at, bar.right() + 1 + Picture.tick, at);
-        painter.drawText(QRect(bar.right() + Picture.tick + Place.labelGap, at - Place.lineHeight / 2, Place.labelWidth,
-                               Place.lineHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(low + f * (high - low), 'g', 3));
+    // The colour bar from the lowest value drawn (bottom) to the highest, each end saying so.
+    if (scale) {
+        const QRect bar = place.bar;
+        for (int row = 0; row < bar.height(); ++row) {
+            const double at = scale->ticks.size() == 1 ? MiddleOfScale : double(row) / std::max(1, bar.height() - 1);
+            painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), ScaleColour(at));
+        }
+        // The frame around the bar, outside it, so that its ends show the scale's own colours.
+        const QRect frame = bar.adjusted(-1, -1, 1, 1);
+        for (const QRect &side : {QRect(frame.topLeft(), QSize(frame.width(), 1)), QRect(frame.bottomLeft(), QSize(frame.width(), 1)),
+                                  QRect(frame.topLeft(), QSize(1, frame.height())), QRect(frame.topRight(), QSize(1, frame.height()))})
+            painter.fillRect(side, QColor(Ink));
+        painter.setPen(QColor(Ink));
+        painter.setFont(Font(Text.label));
+        // Every tick when the bar has room for them, else its ends alone.
+        const size_t ticks = scale->ticks.size();
+        const int room = std::max(1, bar.height() / (LinesBetweenTicks * lineHeight));
+        const size_t step = ticks > 1 && int(ticks - 1) > room ? ticks - 1 : 1;
+        for (size_t t = 0; t < ticks; t += step) {
+            const double f = ticks == 1 ? MiddleOfScale : ScalePosition(*scale, scale->ticks[t].first);
+            const int at = bar.bottom() - int(std::lround(f * (bar.height() - 1)));
+            painter.drawLine(bar.right() + 1, at, bar.right() + 1 + Picture.tick, at);
+            painter.drawText(QRect(bar.right() + 1 + Picture.tick + Picture.labelGap, at - lineHeight / 2,
+                                   place.size.width() - bar.right(), lineHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, TickText(*scale, t));
+        }
     }
-    painter.setFont(Font(Text.axisTitle, true));
-    turned({bar.right() + Picture.tick + Place.scaleTitleOffset, bar.center().y()}, bar.height(), Downwards,
-           QStringLiteral("mean %1").arg(map.measure));
-    if (std::any_of(map.means.begin(), map.means.end(), [](const auto &mean) { return !mean; })) {
+    if (!place.footer.isNull()) {
         painter.setFont(Font(Text.note));
-        painter.drawText(QRect(0, Picture.height - Place.footerFromBottom, Picture.width, Place.lineHeight), Qt::AlignCenter,
-                         QStringLiteral("Hatched: the measure is undefined in every run of the cell"));
+        painter.drawText(place.footer, wrapped, UndefinedNote());
     }
     painter.end();
 

@@ -4,6 +4,8 @@
 #include "savefile.h"
 #include "sweepdefinition.h"
 
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -41,7 +43,41 @@ std::variant<HeatMap, QString> ReadHeatMap(const QString &runsFile, const SweepD
 // "heatmap-same_share_all-blue-red.png"
 QString HeatMapFileName(const HeatMap &map);
 
-// Draws the cells with their values, the axes with the preferences in eighths and a colour
+// The colour scale spans the means drawn, from the lowest to the highest, whatever the
+// measure, so that the colours tell the cells of one map apart. Its ticks, from the lowest:
+// a value and its text; the ends are the lowest and highest means, written as the cells write
+// them, and those between are round. nullopt when no cell has a value.
+struct HeatMapScale
+{
+    double low = 0;
+    double high = 0;
+    std::vector<std::pair<double, QString>> ticks;
+};
+std::optional<HeatMapScale> ColourScaleOf(const HeatMap &map);
+
+// A measure in words ("Same-group share of neighbours (all residents)"); one without words
+// of its own is named by its description, else its column.
+QString MeasureInWords(const QString &measure, const QString &description);
+// The picture's title: its measure in words.
+QString HeatMapTitle(const HeatMap &map);
+
+// Where the picture's parts go. It is as large as they need, with a margin around them.
+struct HeatMapLayout
+{
+    QSize size;
+    QRect title;
+    QRect notes;
+    QRect grid;
+    int cell = 0;        // the side of a cell
+    QRect yTitle;        // the y axis' title, before it is turned to read upwards
+    QRect bar;           // the colour bar; null when no cell has a value
+    QRect xTitle;
+    QRect footer;        // the note on undefined cells; null when there are none
+};
+// Needs a QGuiApplication for its fonts.
+HeatMapLayout HeatMapPlaces(const HeatMap &map);
+
+// Draws the cells with their values, the axes with the preferences in eighths and the colour
 // scale. Needs a QGuiApplication for its fonts (on the offscreen platform without a display);
 // written under a temporary name and renamed.
 WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName);

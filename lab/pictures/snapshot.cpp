@@ -12,22 +12,25 @@
 namespace {
 
 // A palette image: a third of the size of a true-colour one and exact by construction.
-QImage IndexedPicture(const std::vector<uchar> &indices, int scale)
+QImage IndexedPicture(const std::vector<uchar> &indices, int scale, const std::vector<uchar> &strip)
 {
     const int side = MapSize * scale;
-    QImage picture(side, side, QImage::Format_Indexed8);
-    picture.setColorTable(MapPalette());
+    const int stripRows = int(strip.size()) / side;
+    QImage picture(side, side + stripRows, QImage::Format_Indexed8);
+    picture.setColorTable(strip.empty() ? MapPalette() : CaptionPalette());
     for (int y = 0; y < MapSize; ++y) {
         ScaledRow(indices, y, scale, picture.scanLine(y * scale));
         for (int copy = 1; copy < scale; ++copy)
             std::copy_n(picture.constScanLine(y * scale), side, picture.scanLine(y * scale + copy));
     }
+    for (int row = 0; row < stripRows; ++row)
+        std::copy_n(strip.data() + std::size_t(row) * std::size_t(side), side, picture.scanLine(side + row));
     return picture;
 }
 
 } // namespace
 
-WriteError WriteSnapshot(const QImage &map, const QString &fileName, int scale)
+WriteError WriteSnapshot(const QImage &map, const QString &fileName, int scale, const std::optional<MapCaption> &caption)
 {
     if (const auto problem = ScaleProblem(scale))
         return CannotWrite(fileName, *problem);
@@ -35,12 +38,19 @@ WriteError WriteSnapshot(const QImage &map, const QString &fileName, int scale)
     const auto indices = PaletteIndices(map, &reason);
     if (!indices)
         return CannotWrite(fileName, reason);
+    std::vector<uchar> strip;
+    if (caption) {
+        auto drawn = CaptionIndices(*caption, scale, &reason);
+        if (!drawn)
+            return CannotWrite(fileName, reason);
+        strip = std::move(*drawn);
+    }
 
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(IndexedPicture(*indices, scale)))
+    if (!writer.write(IndexedPicture(*indices, scale, strip)))
         return CannotWrite(fileName, writer.errorString());
     return SaveWhole(fileName, png);
 }

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "runset.h"
 #include "sweepdefinition.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,7 +26,14 @@ struct RunBlock
 // measures rows and then its runs row, each whole line ending in a newline, so a sweep that
 // was killed leaves at most the rows of one unfinished run at the end of the measures table
 // and a part of a line at the end of the runs table: that is the tail, which a resume drops.
-// Anything else (a row this sweep would not write, rows out of order) is a problem.
+// Anything else is a problem: a row this sweep would not write (another seed, a date that
+// does not follow from its generation, a number not written as the program writes numbers),
+// rows out of order, or a runs row whose last sample or thresholds disagree with the run's
+// measures rows.
+//
+// The two tables are read side by side, one run at a time, and each whole run is handed to
+// the caller as it is found; what the scan keeps is the set of runs seen (a RunSet), so its
+// memory follows what the shard has done, not the tables' length.
 class ShardScan
 {
 public:
@@ -32,12 +43,16 @@ public:
     // is dropped; none of it for a shard that may be growing while it is read, whose tables
     // can hold more runs in measures than in runs by the time both are read.
     enum class Tail { Checked, Unchecked };
+    using Visit = std::function<void(const RunBlock &)>;
 
     // False, with problem() naming the file and line, when the tables hold something other
-    // than whole runs of this shard and a tail.
-    bool Read(const QString &runsPath, const QString &measuresPath, Tail tail = Tail::Checked);
+    // than whole runs of this shard and a tail. `visit` sees every whole run, in the order of
+    // the tables, before the next is read.
+    bool Read(const QString &runsPath, const QString &measuresPath, Tail tail = Tail::Checked,
+              const Visit &visit = {});
 
-    const std::vector<RunBlock> &runs() const { return runs_; }
+    // The runs found, by their place in the shard (run id / shard count).
+    const RunSet &places() const { return seen_; }
     // Bytes past the last whole run in either table.
     bool hasTail() const { return runsEnd_ < runsSize_ || measuresEnd_ < measuresSize_; }
     const QString &problem() const { return problem_; }
@@ -46,10 +61,13 @@ public:
     std::optional<QString> DropTail() const;
 
 private:
-    bool readRuns();
-    bool readMeasures(Tail tail);
+    struct Expected;
     bool fail(const QString &path, qint64 line, const QString &what);
-    std::optional<QString> runsRowProblem(const QList<QByteArray> &fields) const;
+    std::optional<QString> runsRowProblem(const QList<QByteArray> &fields, const Expected &run) const;
+    std::optional<QString> measuresRowProblem(const QList<QByteArray> &fields, const Expected &run, size_t k) const;
+    std::optional<QString> agreementProblem(const QList<QByteArray> &runsRow, const QList<QByteArray> &lastRow,
+                                            const std::vector<QByteArray> &firstYears, qint64 lastLine) const;
+    bool checkTail(class QFile &measures, qint64 lineNumber);
 
     SweepDefinition definition_;
     Shard shard_;
@@ -57,7 +75,7 @@ private:
     std::vector<std::int64_t> generations_;
     QString runsPath_;
     QString measuresPath_;
-    std::vector<RunBlock> runs_;
+    RunSet seen_;
     qint64 runsEnd_ = 0;
     qint64 runsSize_ = 0;
     qint64 measuresEnd_ = 0;

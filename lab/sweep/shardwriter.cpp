@@ -19,8 +19,8 @@ WriteError ShardWriter::Open(const ShardFiles &files)
     const std::lock_guard lock(mutex_);
     for (auto &[file, path] : {std::pair<QFile &, QString>{runs_, files.runsPath()}, {measures_, files.measuresPath()}}) {
         file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-            return CannotWrite(path, file.errorString());
+        if (auto error = OpenForAppending(file))
+            return error;
     }
     return std::nullopt;
 }

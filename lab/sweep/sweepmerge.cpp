@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <map>
 #include <memory>
@@ -34,9 +33,10 @@ QString Native(const QString &path)
 
 } // namespace
 
-SweepMerge::SweepMerge(const QString &folder, const QString &version)
+SweepMerge::SweepMerge(const QString &folder, const QString &version, size_t indexBudget)
     : folder_(folder)
     , version_(version)
+    , indexBudget_(indexBudget)
 {
 }
 
@@ -80,49 +80,76 @@ std::optional<SweepProblem> SweepMerge::Read()
                                           .arg(Native(record.path), record.version, version_)};
     }
 
-    places_.assign(definition_.runCount(), Place{});
     sources_.clear();
+    index_ = std::make_unique<RunIndex>(folder_, indexBudget_);
     for (const ShardRecord &record : records) {
         const ShardFiles files(folder_, record.shard);
         ShardScan scan(definition_, record.shard);
-        // A shard still running has a tail; its runs then count as missing.
-        if (!scan.Read(files.runsPath(), files.measuresPath(), ShardScan::Tail::Unchecked))
-            return SweepProblem{false, scan.problem()};
+        const quint32 source = quint32(sources_.size());
         sources_.push_back({files.runsPath(), files.measuresPath()});
-        for (const RunBlock &block : scan.runs()) {
-            Place &place = places_[block.runId];
-            if (place.source >= 0)
-                return SweepProblem{false, QStringLiteral("run %1 is in both %2 and %3: a sweep's shards must hold "
-                                                          "each run once; remove one of the two shards' files")
-                                               .arg(block.runId)
-                                               .arg(Native(sources_[place.source].runsPath), Native(files.runsPath()))};
-            place = {int(sources_.size() - 1), block};
-        }
+        WriteError indexError;
+        const auto visit = [&](const RunBlock &block) {
+            if (!indexError)
+                indexError = index_->Add({block.runId, source, block.runsOffset, block.runsLength, block.measuresOffset,
+                                          block.measuresLength});
+        };
+        // A shard still running has a tail; its runs then count as missing.
+        if (!scan.Read(files.runsPath(), files.measuresPath(), ShardScan::Tail::Unchecked, visit))
+            return SweepProblem{false, scan.problem()};
+        if (indexError)
+            return SweepProblem{false, *indexError};
     }
-    if (const auto missing = missingRuns(records))
-        return SweepProblem{false, *missing};
-    return std::nullopt;
+    index_->Finish();
+    return checkEveryRunOnce(records);
 }
 
-std::optional<QString> SweepMerge::missingRuns(const std::vector<ShardRecord> &records) const
+std::optional<SweepProblem> SweepMerge::checkEveryRunOnce(const std::vector<ShardRecord> &records) const
 {
     std::set<quint32> counts;   // the splits of the sweep in the folder, usually one
     for (const ShardRecord &record : records)
         counts.insert(record.shard.count);
+    const quint64 runCount = definition_.runCount();
     QStringList examples;
     QStringList shards;         // "I/N" of shards without all their runs
     quint64 missing = 0;
-    for (quint64 id = 0; id < places_.size(); ++id) {
-        if (places_[id].source >= 0)
-            continue;
-        if (++missing <= MissingExamples)
+    // Runs from `from` up to `to` are in no shard.
+    auto gap = [&](quint64 from, quint64 to) {
+        missing += to - from;
+        for (quint64 id = from; id < to && examples.size() < MissingExamples; ++id)
             examples << QString::number(id);
         for (const quint32 count : counts) {
-            const QString shard = QStringLiteral("%1/%2").arg(id % count).arg(count);
-            if (shards.size() <= MissingExamples && !shards.contains(shard))
-                shards << shard;
+            // Consecutive ids are in different shards of a split until they wrap around.
+            for (quint64 id = from; id < to && id - from < count && shards.size() <= MissingExamples; ++id) {
+                const QString shard = QStringLiteral("%1/%2").arg(id % count).arg(count);
+                if (!shards.contains(shard))
+                    shards << shard;
+            }
         }
-    }
+    };
+    quint64 expected = 0;
+    IndexEntry previous;
+    std::optional<SweepProblem> twice;
+    const auto read = index_->ForEach([&](const IndexEntry &entry) {
+        if (entry.runId < expected) {
+            twice = SweepProblem{false, QStringLiteral("run %1 is in both %2 and %3: a sweep's shards must hold "
+                                                       "each run once; remove one of the two shards' files")
+                                            .arg(entry.runId)
+                                            .arg(Native(sources_[previous.source].runsPath),
+                                                 Native(sources_[entry.source].runsPath))};
+            return false;
+        }
+        if (entry.runId > expected)
+            gap(expected, entry.runId);
+        expected = quint64(entry.runId) + 1;
+        previous = entry;
+        return true;
+    });
+    if (read)
+        return SweepProblem{false, *read};
+    if (twice)
+        return twice;
+    if (expected < runCount)
+        gap(expected, runCount);
     if (missing == 0)
         return std::nullopt;
     const QString more = QStringLiteral(", ...");
@@ -130,22 +157,23 @@ std::optional<QString> SweepMerge::missingRuns(const std::vector<ShardRecord> &r
         shards.removeLast();
         shards.last() += more;
     }
-    return QStringLiteral("%1 of the sweep's %2 runs are missing (runs %3%4, of shards %5): run what is missing "
-                          "with velmora-lab sweep ... --resume, then merge again")
-        .arg(missing)
-        .arg(places_.size())
-        .arg(examples.join(QStringLiteral(", ")), missing > MissingExamples ? more : QString(),
-             shards.join(QStringLiteral(", ")));
+    return SweepProblem{false, QStringLiteral("%1 of the sweep's %2 runs are missing (runs %3%4, of shards %5): run "
+                                              "what is missing with velmora-lab sweep ... --resume, then merge again")
+                                   .arg(missing)
+                                   .arg(runCount)
+                                   .arg(examples.join(QStringLiteral(", ")), missing > MissingExamples ? more : QString(),
+                                        shards.join(QStringLiteral(", ")))};
 }
 
 WriteError SweepMerge::writeTable(const QString &fileName, const QByteArray &header, bool measures) const
 {
-    QSaveFile out(fileName);
+    SaveFile out(fileName);
     if (!OpenForWriting(out))
         return CannotWrite(fileName, out.errorString());
     QByteArray pending = header;
-    std::map<int, std::unique_ptr<QFile>> open;
-    for (const Place &place : places_) {
+    std::map<quint32, std::unique_ptr<QFile>> open;
+    WriteError error;
+    const auto read = index_->ForEach([&](const IndexEntry &place) {
         const Source &source = sources_[place.source];
         const QString &path = measures ? source.measuresPath : source.runsPath;
         auto it = open.find(place.source);
@@ -153,24 +181,37 @@ WriteError SweepMerge::writeTable(const QString &fileName, const QByteArray &hea
             if (open.size() >= OpenTables)
                 open.clear();
             auto file = std::make_unique<QFile>(path);
-            if (!file->open(QIODevice::ReadOnly))
-                return QStringLiteral("cannot read %1: %2").arg(Native(path), file->errorString());
+            if (!file->open(QIODevice::ReadOnly)) {
+                error = QStringLiteral("cannot read %1: %2").arg(Native(path), file->errorString());
+                return false;
+            }
             it = open.emplace(place.source, std::move(file)).first;
         }
-        const qint64 offset = measures ? place.block.measuresOffset : place.block.runsOffset;
-        const qint64 length = measures ? place.block.measuresLength : place.block.runsLength;
-        if (!it->second->seek(offset))
-            return QStringLiteral("cannot read %1: %2").arg(Native(path), it->second->errorString());
+        const qint64 offset = measures ? place.measuresOffset : place.runsOffset;
+        const qint64 length = measures ? place.measuresLength : place.runsLength;
+        if (!it->second->seek(offset)) {
+            error = QStringLiteral("cannot read %1: %2").arg(Native(path), it->second->errorString());
+            return false;
+        }
         const QByteArray rows = it->second->read(length);
-        if (rows.size() != length || !rows.startsWith(QByteArray::number(place.block.runId) + ','))
-            return QStringLiteral("%1 changed while it was being merged").arg(Native(path));
+        if (rows.size() != length || !rows.startsWith(QByteArray::number(place.runId) + ',')) {
+            error = QStringLiteral("%1 changed while it was being merged").arg(Native(path));
+            return false;
+        }
         pending += rows;
         if (pending.size() >= WriteBlock) {
-            if (!WriteAll(out, pending))
-                return CannotWrite(fileName, out.errorString());
+            if (!WriteAll(out, pending)) {
+                error = CannotWrite(fileName, out.errorString());
+                return false;
+            }
             pending.clear();
         }
-    }
+        return true;
+    });
+    if (read)
+        return read;
+    if (error)
+        return error;
     if (!WriteAll(out, pending) || !out.commit())
         return CannotWrite(fileName, out.errorString());
     return std::nullopt;
@@ -178,6 +219,8 @@ WriteError SweepMerge::writeTable(const QString &fileName, const QByteArray &hea
 
 WriteError SweepMerge::Write() const
 {
+    if (!index_)
+        return QStringLiteral("%1: nothing was read to merge").arg(Native(folder_));
     if (auto error = writeTable(runsPath(), ToBytes(SweepTable::RunsHeaderLine()), false))
         return error;
     if (auto error = writeTable(measuresPath(), ToBytes(SweepTable::MeasuresHeaderLine()), true))
@@ -191,7 +234,7 @@ WriteError SweepMerge::Write() const
         {QStringLiteral("version"), version_},
         {QStringLiteral("definition"), SweepDefinitionToJson(definition_)},
         {QStringLiteral("fingerprint"), SweepFingerprint(definition_)},
-        {QStringLiteral("runs"), double(places_.size())},
+        {QStringLiteral("runs"), double(definition_.runCount())},
         {QStringLiteral("files"), QJsonObject{{QStringLiteral("runs"), QLatin1String(RunsFile)},
                                               {QStringLiteral("measures"), QLatin1String(MeasuresFile)}}},
     };

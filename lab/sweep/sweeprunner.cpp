@@ -37,6 +37,39 @@ QString Native(const QString &path)
 
 } // namespace
 
+PendingRuns::PendingRuns(Shard shard, quint64 shardRuns, RunSet done)
+    : shard_(shard)
+    , shardRuns_(shardRuns)
+    , done_(std::move(done))
+{
+}
+
+std::optional<quint32> PendingRuns::next(quint64 &place) const
+{
+    if (place >= shardRuns_)
+        return std::nullopt;
+    const quint64 found = done_.nextMissing(place);
+    if (found >= shardRuns_) {
+        place = shardRuns_;
+        return std::nullopt;
+    }
+    place = found + 1;
+    return quint32(found * shard_.count + shard_.index);
+}
+
+std::vector<quint32> PendingRuns::first(size_t limit) const
+{
+    std::vector<quint32> ids;
+    quint64 place = 0;
+    while (ids.size() < limit) {
+        const auto id = next(place);
+        if (!id)
+            break;
+        ids.push_back(*id);
+    }
+    return ids;
+}
+
 SweepRunResult ExecuteSweepRun(const SweepDefinition &definition, const SweepRun &run, const std::atomic<bool> *stop)
 {
     RunPlan plan;
@@ -94,6 +127,10 @@ std::optional<SweepProblem> SweepRunner::checkRecords(const std::vector<ShardRec
                              .arg(path, record.version, version_));
         if (settings_.resume)
             continue;
+        // "Add --resume" would only lead to a shard that another process is writing. (Under
+        // our own lock, that process would be this one.)
+        if (const auto busy = lock_ ? std::nullopt : ShardLock::Held(settings_.outDir, shard))
+            return Usage(busy->message);
         if (record.shard == shard)
             return Usage(QStringLiteral("%1: this shard has run in this folder before; add --resume to run only "
                                         "the runs it is missing")
@@ -108,7 +145,7 @@ std::optional<SweepProblem> SweepRunner::checkRecords(const std::vector<ShardRec
     return std::nullopt;
 }
 
-std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRecord> &records, std::vector<bool> &done)
+std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRecord> &records, RunSet &done)
 {
     const Shard &shard = settings_.shard;
     for (const ShardRecord &record : records) {
@@ -119,9 +156,14 @@ std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRec
             continue;
         const ShardFiles files(settings_.outDir, record.shard);
         ShardScan scan(settings_.definition, record.shard);
-        // Other shards may be running now; only this one's tail is dropped, and checked first.
         const bool own = record.shard == shard;
-        if (!scan.Read(files.runsPath(), files.measuresPath(), own ? ShardScan::Tail::Checked : ShardScan::Tail::Unchecked))
+        const auto visit = [&](const RunBlock &run) {
+            if (shard.holds(run.runId))
+                done.insert(run.runId / shard.count);
+        };
+        // Only this shard's tail is dropped, so only its tail is checked.
+        if (!scan.Read(files.runsPath(), files.measuresPath(), own ? ShardScan::Tail::Checked : ShardScan::Tail::Unchecked,
+                       visit))
             return Failure(scan.problem() + QStringLiteral("; the files were changed by something other than "
                                                            "velmora-lab, and this sweep cannot go on with them"));
         if (own && scan.hasTail()) {
@@ -129,21 +171,16 @@ std::optional<SweepProblem> SweepRunner::readFinished(const std::vector<ShardRec
                 return Failure(*error);
             droppedTail_ = true;
         }
-        for (const RunBlock &run : scan.runs()) {
-            if (shard.holds(run.runId))
-                done[run.runId / shard.count] = true;
-        }
     }
     return std::nullopt;
 }
 
-std::optional<SweepProblem> SweepRunner::Prepare()
+std::optional<SweepProblem> SweepRunner::readRecords(std::vector<ShardRecord> &records)
 {
     const auto read = ShardFiles::ReadRecords(settings_.outDir);
     if (const auto *why = std::get_if<QString>(&read))
         return Usage(*why);
-    std::vector<ShardRecord> records = std::get<std::vector<ShardRecord>>(read);
-
+    records = std::get<std::vector<ShardRecord>>(read);
     if (settings_.baseSeedPicked && settings_.resume && !records.empty()) {
         settings_.definition.baseSeed = records.front().definition.baseSeed;
         baseSeedRecorded_ = true;
@@ -151,7 +188,21 @@ std::optional<SweepProblem> SweepRunner::Prepare()
     if (settings_.baseSeedPicked && !baseSeedRecorded_ && settings_.shard.count > 1)
         return Usage(QStringLiteral("--shard: a sweep split into shards needs --base-seed, the same for every "
                                     "shard, so that they all expand the same runs"));
-    if (auto problem = checkRecords(records))
+    return checkRecords(records);
+}
+
+std::optional<SweepProblem> SweepRunner::Prepare()
+{
+    // Once before the lock, so that a folder of another sweep is refused with nothing
+    // written in it, and again under it, as another writer may have been at work.
+    std::vector<ShardRecord> records;
+    if (auto problem = readRecords(records))
+        return problem;
+    auto lock = ShardLock::Take(settings_.outDir, settings_.shard);
+    if (const auto *refusal = std::get_if<ShardLock::Refusal>(&lock))
+        return SweepProblem{refusal->busy, refusal->message};
+    lock_ = std::move(std::get<std::unique_ptr<ShardLock>>(lock));
+    if (auto problem = readRecords(records))
         return problem;
 
     const bool known = std::any_of(records.begin(), records.end(),
@@ -171,21 +222,23 @@ std::optional<SweepProblem> SweepRunner::Prepare()
         records.push_back(record);
     }
 
-    std::vector<bool> done(shardRuns(), false);
+    RunSet done;
     if (auto problem = readFinished(records, done))
         return problem;
-    pending_.clear();
-    for (quint64 k = 0; k < done.size(); ++k) {
-        if (!done[k])
-            pending_.push_back(quint32(k * settings_.shard.count + settings_.shard.index));
-    }
+    pending_ = PendingRuns(settings_.shard, shardRuns(), std::move(done));
+    nextPlace_ = 0;
     if (auto error = writer_.Open(files_))
         return Failure(*error);
     return std::nullopt;
 }
 
-void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const std::atomic<bool> *stop,
-                       const Progress &progress)
+std::optional<quint32> SweepRunner::takeNext()
+{
+    const std::lock_guard lock(nextMutex_);
+    return pending_.next(nextPlace_);
+}
+
+void SweepRunner::work(std::atomic<bool> &halt, const std::atomic<bool> *stop, const Progress &progress)
 {
     auto fail = [&](const QString &message) {
         const std::lock_guard lock(mutex_);
@@ -196,10 +249,10 @@ void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const
     };
     // The interrupt is looked at before each run as well, so none starts after it.
     while (!halt.load() && !(stop && stop->load())) {
-        const size_t i = next.fetch_add(1);
-        if (i >= pending_.size())
+        const auto id = takeNext();
+        if (!id)
             return;
-        const SweepRun run = RunAt(settings_.definition, pending_[i]);
+        const SweepRun run = RunAt(settings_.definition, *id);
         const SweepRunResult result = ExecuteSweepRun(settings_.definition, run, &halt);
         if (result.end == LabRun::End::Stopped)
             return;
@@ -216,16 +269,16 @@ void SweepRunner::work(std::atomic<size_t> &next, std::atomic<bool> &halt, const
 
 SweepRunner::End SweepRunner::Execute(const std::atomic<bool> *stop, const Progress &progress)
 {
-    std::atomic<size_t> next{0};
     std::atomic<bool> halt{false};
-    const size_t jobs = std::clamp<size_t>(size_t(std::max(settings_.jobs, 1)), 1, std::max<size_t>(pending_.size(), 1));
+    const size_t jobs = size_t(std::clamp<quint64>(quint64(std::max(settings_.jobs, 1)), 1,
+                                                   std::max<quint64>(pending_.size(), 1)));
 
     std::condition_variable finished;
     size_t running = jobs;
     std::vector<std::thread> workers;
     for (size_t j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
-            work(next, halt, stop, progress);
+            work(halt, stop, progress);
             const std::lock_guard lock(mutex_);
             --running;
             finished.notify_one();

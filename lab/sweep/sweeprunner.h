@@ -2,7 +2,9 @@
 #pragma once
 
 #include "labrun.h"
+#include "runset.h"
 #include "shardfiles.h"
+#include "shardlock.h"
 #include "shardwriter.h"
 #include "sweepsettings.h"
 
@@ -12,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -37,10 +40,33 @@ struct SweepProblem
     QString message;
 };
 
-// One shard of a sweep (the whole sweep is shard 0 of 1) in its folder: what is already
-// there is checked and its unfinished tail dropped, then the missing runs of the shard run
-// on `jobs` threads, each taking the next run as it finishes one, and every finished run is
-// appended to the shard's tables at once, in the order the runs finish.
+// The runs of a shard that no table in the folder holds, in id order: the shard's places
+// (run id / shard count) that are not among those done, found as they are asked for, so
+// that a shard of billions of runs costs what it has done, not what it has to do.
+class PendingRuns
+{
+public:
+    PendingRuns() = default;
+    PendingRuns(Shard shard, quint64 shardRuns, RunSet done);
+
+    quint64 size() const { return shardRuns_ - done_.size(); }
+    // The first pending run at or after the place, and the place after it; nullopt past the
+    // last. For one thread at a time.
+    std::optional<quint32> next(quint64 &place) const;
+    // The first `limit` of them.
+    std::vector<quint32> first(size_t limit) const;
+
+private:
+    Shard shard_;
+    quint64 shardRuns_ = 0;
+    RunSet done_;
+};
+
+// One shard of a sweep (the whole sweep is shard 0 of 1) in its folder. It takes the shard's
+// lock (one writer to a shard, one split written at a time), checks what is already there
+// and drops its unfinished tail, then runs the missing runs of the shard on `jobs` threads,
+// each taking the next run as it finishes one, and appends every finished run to the shard's
+// tables at once, in the order the runs finish. The lock is let go when the runner is.
 class SweepRunner
 {
 public:
@@ -57,7 +83,7 @@ public:
     // The definition in force: a resume without --base-seed takes the recorded base seed.
     const SweepDefinition &definition() const { return settings_.definition; }
     const ShardFiles &files() const { return files_; }
-    const std::vector<quint32> &pending() const { return pending_; }
+    const PendingRuns &pending() const { return pending_; }
     quint64 shardRuns() const { return settings_.shard.size(settings_.definition.runCount()); }
     bool droppedTail() const { return droppedTail_; }
     // Whether a resume without --base-seed found the base seed in the folder.
@@ -67,16 +93,20 @@ public:
 
 private:
     std::optional<SweepProblem> checkRecords(const std::vector<ShardRecord> &records);
-    std::optional<SweepProblem> readFinished(const std::vector<ShardRecord> &records, std::vector<bool> &done);
-    void work(std::atomic<size_t> &next, std::atomic<bool> &halt, const std::atomic<bool> *stop,
-              const Progress &progress);
+    std::optional<SweepProblem> readRecords(std::vector<ShardRecord> &records);
+    std::optional<SweepProblem> readFinished(const std::vector<ShardRecord> &records, RunSet &done);
+    std::optional<quint32> takeNext();
+    void work(std::atomic<bool> &halt, const std::atomic<bool> *stop, const Progress &progress);
 
     SweepSettings settings_;
     QStringList commandLine_;
     QString version_;
     ShardFiles files_;
     ShardWriter writer_;
-    std::vector<quint32> pending_;
+    std::unique_ptr<ShardLock> lock_;
+    PendingRuns pending_;
+    std::mutex nextMutex_;   // guards the place of the next run to take
+    quint64 nextPlace_ = 0;
     bool droppedTail_ = false;
     bool baseSeedRecorded_ = false;
 

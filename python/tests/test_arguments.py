@@ -30,6 +30,14 @@ BAD_CALLS = {
     "prefs None inside": (lambda: velmora.Run(1, FIVE[:4] + [None]), TypeError, "prefs[4] must be a text"),
     "prefs 'abc'": (lambda: velmora.Run(1, ["abc"] + FIVE[1:]), ValueError, "prefs[0] 'abc' has no number"),
     "prefs '-1'": (lambda: velmora.Run(1, FIVE[:2] + ["-1"] + FIVE[3:]), ValueError, "prefs[2] '-1' is negative"),
+    # Only texts whose reading is what they say, as velmora-lab run takes them.
+    "prefs '4'": (lambda: velmora.Run(1, ["4"] + FIVE[1:]), ValueError, "prefs[0] '4' could be eighths"),
+    "prefs '1/2'": (lambda: velmora.Run(1, ["1/2"] + FIVE[1:]), ValueError, "'1/2' has more after the number"),
+    "prefs '0.5%'": (lambda: velmora.Run(1, ["0.5%"] + FIVE[1:]), ValueError, "'0.5%' is a fraction with a % sign"),
+    "prefs '150%'": (lambda: velmora.Run(1, ["150%"] + FIVE[1:]), ValueError, "'150%' is above 100 %"),
+    "set_prefs '1'": (lambda: RUN.set_prefs(["1"] + FIVE[1:]), ValueError, "prefs[0] '1' could be eighths"),
+    "simulate '0.18749'": (lambda: velmora.simulate(1, ["0.18749"] + FIVE[1:], generations=1), ValueError,
+                           "more than four decimals"),
     "prefs lone surrogate": (lambda: velmora.Run(1, ["5\ud800"] + FIVE[1:]), ValueError, "not valid text"),
     "prefs 42": (lambda: velmora.Run(1, 42), TypeError, "not int"),
     "set_prefs None": (lambda: RUN.set_prefs(None), TypeError, "not None"),
@@ -39,6 +47,8 @@ BAD_CALLS = {
     "advance years inf": (lambda: RUN.advance(years=float("inf")), ValueError, "not inf"),
     "advance years -1": (lambda: RUN.advance(years=-1), ValueError, "not -1"),
     "advance years 1e12": (lambda: RUN.advance(years=1e12), ValueError, "not 1e+12"),
+    "advance years 123456.789": (lambda: RUN.advance(years=123456.789), ValueError, "7994.8, not 123457"),
+    "advance years -NaN": (lambda: RUN.advance(years=-float("nan")), ValueError, "7994.8, not nan"),
     "advance years 10^400": (lambda: RUN.advance(years=10**400), ValueError, "not a number of that size"),
     "advance years '1'": (lambda: RUN.advance(years="1"), TypeError, "not str"),
     "advance generations 1.5": (lambda: RUN.advance(generations=1.5), TypeError, "not float"),
@@ -96,6 +106,28 @@ def test_bad_argument_raises_an_ordinary_exception_naming_it(call, error, messag
         call()
     assert message in str(raised.value)
     assert RUN.generation == 0 and RUN.prefs == (4, 4, 4, 4, 4)
+
+
+# A text in a message is cut after 40 UTF-16 code units, as the Lab cuts it; a character
+# beyond the BMP counts two, and one the cut would split is left out whole.
+# name: (preference text, what the message quotes)
+QUOTED = {
+    "40 letters": ("a" * 40, "'" + "a" * 40 + "'"),
+    "41 letters": ("a" * 41, "'" + "a" * 40 + "...'"),
+    "accented letters": ("é" * 50, "'" + "é" * 40 + "...'"),
+    "20 emoji": ("\U0001F600" * 20, "'" + "\U0001F600" * 20 + "'"),
+    "21 emoji": ("\U0001F600" * 21, "'" + "\U0001F600" * 20 + "...'"),
+    "an emoji split by the cut": ("a" * 39 + "\U0001F600b", "'" + "a" * 39 + "...'"),
+    "three-byte characters": ("\u20ac" * 41, "'" + "\u20ac" * 40 + "...'"),
+}
+
+
+@pytest.mark.parametrize("text, quoted", QUOTED.values(), ids=QUOTED.keys())
+def test_a_long_text_is_quoted_cut_in_a_message(text, quoted):
+    with pytest.raises(ValueError) as raised:
+        velmora.Run(1, [text] + FIVE[1:])
+    assert str(raised.value) == f"prefs[0] {quoted} has no number in it: give a fraction from 0 to 1 with its " \
+                                "point (0, .5, 0.375), or a percentage up to 100 (12.5%, 50%, 100%)"
 
 
 # One map written in different ways: each must give the measures of the first.
