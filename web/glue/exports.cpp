@@ -10,6 +10,7 @@
 #include <emscripten/emscripten.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 

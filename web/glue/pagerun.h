@@ -7,7 +7,6 @@
 #include "steppedrun.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,11 +44,11 @@ public:
     // measures.csv as the Lab writes it for a run that ends at the current generation.
     std::string MeasuresCsv();
 
+private:
     // The Lab's runs end with the calendar; so does sampling here, which keeps the table's
     // size bounded however long the page runs.
     static bool Sampled(std::int64_t generation, int every);
 
-private:
     // The city as built is measured when first needed (before its first generation, a typed
     // preference or a look at the measures), so that the page can show it sooner.
     void MeasureBuiltCity();
