@@ -9,11 +9,14 @@
 #include "mappalette.h"
 #include "runrecorder.h"
 #include "snapshot.h"
+#include "systemerror.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 #include <QThread>
 
 #include <gif_lib.h>
@@ -240,7 +243,7 @@ void TestLabPictures::snapshotRefusesAndLeavesNoFile_data()
     QTest::addColumn<int>("scale");
     QTest::addColumn<QString>("reason");
     const QImage city = RandomCity(3);
-    QTest::newRow("missing folder") << city << "gone/map.png" << 1 << "No such file";
+    QTest::newRow("missing folder") << city << "gone/map.png" << 1 << SystemError(ENOENT);
     QTest::newRow("scale 0") << city << "map.png" << 0 << "scale 0";
     QTest::newRow("scale 17") << city << "map.png" << 17 << "scale 17";
     QTest::newRow("foreign colour") << WithForeignHome() << "map.png" << 1 << "#fffe00 at (100, 200)";
@@ -397,8 +400,8 @@ void TestLabPictures::unfinishedGifLeavesNoFile_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("destroyed after frames") << Ending::Destroyed << "";
     QTest::newRow("finished with no frames") << Ending::NoFrames << "no frames";
-    QTest::newRow("folder removed while writing") << Ending::FolderRemoved << "No such file";
-    QTest::newRow("folder missing") << Ending::FolderMissing << "No such file";
+    QTest::newRow("folder removed while writing") << Ending::FolderRemoved << SystemError(ENOENT);
+    QTest::newRow("folder missing") << Ending::FolderMissing << SystemError(ENOENT);
 }
 
 void TestLabPictures::unfinishedGifLeavesNoFile()

@@ -6,6 +6,7 @@
 #include "runplanjson.h"
 #include "runrecorder.h"
 #include "savefile.h"
+#include "systemerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
 
 #include <atomic>
 #include <charconv>
@@ -365,8 +368,8 @@ void TestLabRun::appendOnlyToAFile_data()
     QTest::newRow("a file") << "-" << "";
     QTest::newRow("a link to a file outside") << "@" << "it is a symbolic link";
     QTest::newRow("a pipe") << "|" << "it is not a file";
-    QTest::newRow("a folder") << "/" << "Is a directory";
-    QTest::newRow("nothing") << "" << "No such file";
+    QTest::newRow("a folder") << "/" << SystemError(EISDIR);
+    QTest::newRow("nothing") << "" << SystemError(ENOENT);
 }
 
 void TestLabRun::appendOnlyToAFile()
