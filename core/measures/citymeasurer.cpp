@@ -57,12 +57,6 @@ int Field(Packed counts, int field)
 int Residents(Packed counts) { return Field(counts, ResidentsField); }
 int Homes(Packed counts) { return Field(counts, NoGroup) + Residents(counts); }
 
-// All ones or nothing: a choice without a branch, where a branch would be mispredicted.
-Packed AllOnesIf(bool condition)
-{
-    return Packed(0) - Packed(condition);
-}
-
 // c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
 // d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
 // look-up serves two groups.
@@ -224,6 +218,7 @@ private:
         const std::uint8_t *cells = grid_->row(y);
         const int end = grid_->width() + Border;
         Packed rowSum = 0;
+#pragma GCC unroll 4
         for (int x = -Border; x < end; ++x) {
             rowSum += OneHot[cells[x]];
             sums[x] = above[x] + rowSum;
@@ -243,83 +238,176 @@ private:
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
 }
 
-// Everything the measures of neighbours and of local environments sum over the residents,
-// gathered in one pass along each row. Per group, the counts of same-group neighbours and of
-// the dissatisfied add up in the bytes of packed words, a block of homes at a time, without a
-// branch. Each home is taken to have eight neighbours; the homes on the edges of the grid,
-// which have fewer, are tallied again by their number of neighbours to correct the mean share.
-class ResidentSums
+// The local entropy of a whole square of radius 1 inside a map without empty homes (nine
+// residents), for every composition, computed by LocalEntropy itself so that it is the same
+// double. It is indexed by the counts of groups 1 and 2 and of groups 3 and 4, each pair read
+// from memory as one 16-bit number and numbered among the pairs that fit in nine (the second
+// number ready multiplied); group 5 holds the rest.
+class FullSquareEntropies
 {
 public:
-    explicit ResidentSums(const GroupTable<std::int16_t> &prefEighths)
+    static constexpr int Homes = (2 * NeighbourRadius + 1) * (2 * NeighbourRadius + 1);
+    static_assert(GroupCount == 5, "two pairs of groups and the rest");
+
+    explicit FullSquareEntropies(const LogTables &logs)
     {
-        // A resident is dissatisfied when same < preference, that is when its own byte of the
-        // square (same + 1, itself included) is at most the preference. Group 0 never is.
-        for (int g = 1; g <= GroupCount; ++g) {
-            const int preference = std::clamp<int>(prefEighths[g], 0, MostNeighbours + 1);
-            dissatisfiedUpTo_[g] = Packed(preference) << (FieldBits * g);
+        std::array<std::pair<int, int>, Pairs> pairs{};
+        int next = 0;
+        for (int low = 0; low <= Homes; ++low) {
+            for (int high = 0; low + high <= Homes; ++high) {
+                firstPair_[size_t(low + (high << FieldBits))] = std::uint16_t(next);
+                secondPair_[size_t(low + (high << FieldBits))] = std::uint16_t(Pairs * next);
+                pairs[size_t(next++)] = {low, high};
+            }
+        }
+        for (int first = 0; first < Pairs; ++first) {
+            for (int second = 0; second < Pairs; ++second) {
+                const auto [c1, c2] = pairs[size_t(first)];
+                const auto [c3, c4] = pairs[size_t(second)];
+                const int c5 = Homes - c1 - c2 - c3 - c4;
+                if (c5 < 0)
+                    continue;
+                const std::array<int, GroupCount + 1> counts = {0, c1, c2, c3, c4, c5};
+                Packed square = Packed(Homes) << (FieldBits * ResidentsField);
+                for (int g = 1; g <= GroupCount; ++g)
+                    square += Packed(counts[size_t(g)]) << (FieldBits * g);
+                entropies_[size_t(first + Pairs * second)] = LocalEntropy(logs, square, Homes);
+            }
         }
     }
 
-    void AddRow(const LogTables &logs, const std::uint8_t *cells, const SquareSweep &sweep, int width)
+    [[gnu::always_inline]] double operator()(const Packed &square) const
+    {
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(&square);
+        std::uint16_t low, high;
+        std::memcpy(&low, bytes + PairOf(1), sizeof low);
+        std::memcpy(&high, bytes + PairOf(3), sizeof high);
+        return entropies_[size_t(firstPair_[low]) + secondPair_[high]];
+    }
+
+private:
+    static constexpr int Pairs = (Homes + 1) * (Homes + 2) / 2;
+    static constexpr size_t PairWords = Homes + (Homes << FieldBits) + 1;
+    std::array<std::uint16_t, PairWords> firstPair_{};
+    std::array<std::uint16_t, PairWords> secondPair_{};
+    std::array<double, Pairs * Pairs> entropies_{};
+};
+
+// Everything the measures of neighbours and of local environments sum over the residents,
+// gathered in one pass along each row. Residents are counted by group, homes in their square
+// of radius 1 and residents of their group in it; the neighbour measures follow from these
+// counts, whatever the preferences. Inside a map without empty homes every square of radius 1
+// holds nine residents, and a home there takes a shorter way: one count, and its entropy at
+// radius 1 by one look-up.
+class ResidentSums
+{
+public:
+    void Clear()
+    {
+        for (auto &byHomes : tallies_)
+            for (auto &bySame : byHomes)
+                bySame.fill(0);
+        fullTallies_.fill(0);
+        aroundResidents_ = 0;
+        localEntropy_.fill(0.0);
+    }
+
+    // Rows of a map without empty homes: every home but the first and the last of a row with
+    // homes above and below it has nine residents around it (Full), and so does every square
+    // of every radius of a row at least LargestRadius rows and homes from the edges (Whole).
+    enum class RowKind { Mixed, Full, Whole };
+
+    void AddRow(const LogTables &logs, const FullSquareEntropies &fullEntropies, const std::uint8_t *cells,
+                const SquareSweep &sweep, int width, RowKind kind)
     {
         std::array<const Packed *, SpatialRadii.size()> squares{};
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
             squares[i] = sweep.squares(i);
-        const Packed *neighbourhoods = squares[0];
         // The row's sums in locals, which stay in registers where members would not.
         std::array<double, SpatialRadii.size()> entropy{};
         std::int64_t around = 0;
-        for (int start = 0; start < width; start += BlockHomes) {
-            const int end = std::min(start + BlockHomes, width);
-            Packed own = 0, dissatisfied = 0;
-            for (int x = start; x < end; ++x) {
-                const int g = cells[x];
-                const Packed mine = neighbourhoods[x] & OwnByte[g];   // of an empty home: byte 0, never read
-                own += mine;
-                dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
-                if (g != NoGroup) {
-                    const int n = Residents(neighbourhoods[x]);
-                    around += n;
-                    entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
-                    for (size_t i = 1; i < SpatialRadii.size(); ++i)
-                        entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
-                }
+        auto anyHome = [&](int x) {
+            const int g = cells[x];
+            if (g == NoGroup)
+                return;
+            const Packed &neighbourhood = squares[0][x];
+            const int n = Residents(neighbourhood);
+            ++tallies_[size_t(g)][size_t(Homes(neighbourhood))][size_t(Field(neighbourhood, g))];
+            around += n;
+            entropy[0] += LocalEntropy(logs, neighbourhood, n);
+            for (size_t i = 1; i < SpatialRadii.size(); ++i)
+                entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
+        };
+        // A home inside a map without empty homes; `Whole`: its squares of every radius lie
+        // on the map, so that their numbers of residents are known.
+        std::int32_t *fullTallies = fullTallies_.data();   // a local pointer: see above
+        auto fullHome = [&]<bool Whole>(int x) {
+            const size_t g = cells[x];
+            const Packed &neighbourhood = squares[0][x];
+            ++fullTallies[SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
+            entropy[0] += fullEntropies(neighbourhood);
+            for (size_t i = 1; i < SpatialRadii.size(); ++i) {
+                const int side = 2 * SpatialRadii[i] + 1;
+                entropy[i] += LocalEntropy(logs, squares[i][x], Whole ? side * side : Residents(squares[i][x]));
             }
-            for (int g = 1; g <= GroupCount; ++g) {
-                groups_[g].sameAndSelf += Field(own, g);
-                groups_[g].dissatisfied += Field(dissatisfied, g);
-            }
+        };
+        if (kind == RowKind::Mixed || width <= 2) {
+            for (int x = 0; x < width; ++x)
+                anyHome(x);
+        } else {
+            anyHome(0);
+            const bool whole = kind == RowKind::Whole && width > 2 * LargestRadius;
+            const int wholeFrom = whole ? LargestRadius : width - 1;
+            const int wholeTo = whole ? width - LargestRadius : width - 1;
+            for (int x = 1; x < wholeFrom; ++x)
+                fullHome.template operator()<false>(x);
+            for (int x = wholeFrom; x < wholeTo; ++x)
+                fullHome.template operator()<true>(x);
+            for (int x = std::max(wholeTo, 1); x < width - 1; ++x)
+                fullHome.template operator()<false>(x);
+            around += std::int64_t(FullSquareEntropies::Homes) * (width - 2);
+            anyHome(width - 1);
         }
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
             localEntropy_[i] += entropy[i];
         aroundResidents_ += around;
     }
 
-    // Homes on the edges, with fewer than eight neighbours, once more.
-    void AddEdges(int y, int height, const std::uint8_t *cells, const Packed *neighbourhoods, int width)
+    // Of the residents of each group: their neighbours of the same group, the dissatisfied,
+    // and the sum of same-group neighbours / neighbours. prefEighths[g] is group g's
+    // preference in eighths: a resident with fewer neighbours of its group is dissatisfied.
+    void Finish(const GroupTable<std::int16_t> &prefEighths)
     {
-        const bool wholeRow = y == 0 || y == height - 1;
-        const int step = wholeRow ? 1 : std::max(width - 1, 1);
-        for (int x = 0; x < width; x += step) {
-            const int g = cells[x];
-            if (g != NoGroup)
-                ++edges_[g][Homes(neighbourhoods[x]) - 1][Field(neighbourhoods[x], g) - 1];
+        for (int g = 1; g <= GroupCount; ++g) {
+            Group &group = groups_[size_t(g)];
+            group = {};
+            // same + 1, itself included, is at most the preference
+            const int dissatisfiedUpTo = std::clamp<int>(prefEighths[size_t(g)], 0, MostNeighbours + 1);
+            for (int homes = 1; homes <= MostHomes; ++homes) {
+                for (int own = 1; own <= homes; ++own) {
+                    std::int64_t count = tallies_[size_t(g)][size_t(homes)][size_t(own)];
+                    if (homes == MostHomes)
+                        count += fullTallies_[size_t(SameSlots * g + own)];
+                    group.sameAndSelf += own * count;
+                    group.dissatisfied += own <= dissatisfiedUpTo ? count : 0;
+                }
+            }
         }
     }
 
     // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
-    std::int64_t same(int group, std::int64_t residents) const { return groups_[group].sameAndSelf - residents; }
-    std::int64_t dissatisfied(int group) const { return groups_[group].dissatisfied; }
+    std::int64_t same(int group, std::int64_t residents) const { return groups_[size_t(group)].sameAndSelf - residents; }
+    std::int64_t dissatisfied(int group) const { return groups_[size_t(group)].dissatisfied; }
 
-    // Sum over the residents of a group of same-group neighbours / neighbours.
+    // Sum over the residents of a group of same-group neighbours / neighbours: eight
+    // neighbours each, corrected for the homes on the edges of the map, which have fewer.
     double sameShareSum(int group, std::int64_t residents) const
     {
         double sum = double(same(group, residents)) / MostNeighbours;
         for (int n = 1; n < MostNeighbours; ++n) {
             std::int64_t edgeSame = 0;
             for (int k = 0; k <= n; ++k)
-                edgeSame += k * edges_[group][n][k];
+                edgeSame += k * std::int64_t(tallies_[size_t(group)][size_t(n + 1)][size_t(k + 1)]);
             sum += double(edgeSame) / n - double(edgeSame) / MostNeighbours;
         }
         return sum;
@@ -332,26 +420,19 @@ public:
     double localEntropy(size_t i) const { return localEntropy_[i]; }
 
 private:
-    // A block's sums stay within their bytes: a byte grows by at most 9 a home.
-    static constexpr int BlockHomes = int(FieldMask) / (MostNeighbours + 1);
-
-    static constexpr std::array<Packed, OffGrid + 1> OwnByte = [] {
-        std::array<Packed, OffGrid + 1> table{};
-        for (int g = 0; g <= GroupCount; ++g)
-            table[g] = FieldMask << (FieldBits * g);
-        return table;
-    }();
+    static constexpr int MostHomes = MostNeighbours + 1;
+    static constexpr int SameSlots = 16;   // per group in fullTallies_, a power of two above MostHomes
 
     struct Group
     {
         std::int64_t sameAndSelf = 0;   // same-group neighbours, plus one for each resident
         std::int64_t dissatisfied = 0;
     };
-    using EdgeTable = std::array<std::array<std::int64_t, MostNeighbours + 1>, MostNeighbours + 1>;
-
-    std::array<Packed, OffGrid + 1> dissatisfiedUpTo_{};
+    // Residents by [group][homes in the square of radius 1][residents of the group in it].
+    GroupTable<std::array<std::array<std::int32_t, MostHomes + 1>, MostHomes + 1>> tallies_{};
+    // The same for the homes with full squares, [SameSlots * group + residents of the group].
+    std::array<std::int32_t, SameSlots * (GroupCount + 1)> fullTallies_{};
     GroupTable<Group> groups_{};
-    GroupTable<EdgeTable> edges_{};   // [group][neighbours][same] of the homes on the edges
     std::int64_t aroundResidents_ = 0;      // residents in the squares of radius 1 around the residents
     std::array<double, SpatialRadii.size()> localEntropy_{};
 };
@@ -879,6 +960,7 @@ struct CityMeasurer::Workspace
     BorderedGrid bordered;
     SquareSweep sweep;
     Tracts tracts;
+    ResidentSums tally;
     ClusterFinder clusters;
     RunClusterFinder runClusters;
 };
@@ -894,19 +976,27 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
 {
     Workspace &w = *workspace_;
     const LogTables &logs = Logs();
+    static const FullSquareEntropies fullEntropies(logs);
     CityMeasures m;
 
     w.bordered.Assign(grid);
     w.sweep.Start(w.bordered);
     w.tracts.Start(grid);
-    ResidentSums tally(prefEighths);
+    ResidentSums &tally = w.tally;
+    tally.Clear();
+    const bool full = std::find(grid.cells(), grid.cells() + size_t(grid.width()) * size_t(grid.height()), NoGroup)
+        == grid.cells() + size_t(grid.width()) * size_t(grid.height());
     for (int y = 0; y < grid.height(); ++y) {
         w.sweep.Advance();
-        const std::uint8_t *cells = w.bordered.row(y);
-        tally.AddRow(logs, cells, w.sweep, grid.width());
-        tally.AddEdges(y, grid.height(), cells, w.sweep.squares(0), grid.width());
+        using RowKind = ResidentSums::RowKind;
+        const bool whole = y >= LargestRadius && y < grid.height() - LargestRadius;
+        const RowKind kind = !full || y == 0 || y == grid.height() - 1 ? RowKind::Mixed
+            : whole                                                    ? RowKind::Whole
+                                                                       : RowKind::Full;
+        tally.AddRow(logs, fullEntropies, w.bordered.row(y), w.sweep, grid.width(), kind);
         w.tracts.Add(w.sweep, y);
     }
+    tally.Finish(prefEighths);
 
     const Composition city = CompositionOf(w.tracts);
     MeasureTracts(w.tracts, city, logs, m);
