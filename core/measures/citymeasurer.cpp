@@ -592,34 +592,59 @@ void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures
 // Homes eight at a time, as the bytes of a 64-bit word.
 constexpr int WordHomes = sizeof(std::uint64_t);
 
-// The top bit of each byte of the eight homes from `cells` that differs from the home before
-// it, and no other bit.
-std::uint64_t DifferingBytes(const std::uint8_t *cells)
+// Eight bytes from memory as one number, the first in the lowest byte, whatever the machine.
+std::uint64_t LoadLittle(const std::uint8_t *bytes)
 {
-    std::uint64_t word, before;
-    std::memcpy(&word, cells, sizeof word);
-    std::memcpy(&before, cells - 1, sizeof before);
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int i = 0; i < WordHomes; ++i, word >>= 8)
+            swapped = (swapped << 8) | (word & 0xff);
+        word = swapped;
+    }
+    return word;
+}
+
+// The top bit of each byte of `word` that differs from the same byte of `before`, and no other bit.
+std::uint64_t DifferingTops(std::uint64_t word, std::uint64_t before)
+{
     const std::uint64_t differ = word ^ before;
     constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
     return (((differ & Low7) + Low7) | differ) & ~Low7;
 }
 
+// The top bits of the eight bytes as the eight low bits, byte 0's lowest.
+std::uint64_t GatherTops(std::uint64_t tops)
+{
+    return ((tops >> 7) * 0x0102040810204080ull) >> 56;
+}
+
+// Calls found(x0 + i) for every bit i of `bits`, lowest first.
+template <typename Found>
+void ForEachBit(std::uint64_t bits, int x0, Found found)
+{
+    for (; bits != 0; bits &= bits - 1)
+        found(x0 + std::countr_zero(bits));
+}
+
+constexpr int BitHomes = 64;   // homes a word of bits, one each
+
 // Calls startsAt(x) for every home x from 1 to width - 1 whose group differs from the one
-// before it, in order, eight homes at a time.
+// before it, in order. The homes are compared eight at a time, and their starts gathered
+// into a word for 64 homes, so that a loop ends once for every 64 homes rather than for
+// every eight. Reads up to seven homes past the row, which the border holds.
 template <typename StartsAt>
 void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
 {
-    int x = 1;
-    for (; x + WordHomes <= width; x += WordHomes) {
-        for (std::uint64_t tops = DifferingBytes(cells + x); tops != 0; tops &= tops - 1) {
-            const int byte = std::endian::native == std::endian::little ? std::countr_zero(tops) / 8
-                                                                         : std::countl_zero(tops) / 8;
-            startsAt(x + byte);
-        }
-    }
-    for (; x < width; ++x) {
-        if (cells[x] != cells[x - 1])
-            startsAt(x);
+    for (int x0 = 0; x0 < width; x0 += BitHomes) {
+        std::uint64_t starts = 0;
+        for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
+            starts |= GatherTops(DifferingTops(LoadLittle(cells + x0 + i), LoadLittle(cells + x0 + i - 1))) << i;
+        const int homes = std::min(BitHomes, width - x0);
+        if (homes < BitHomes)
+            starts &= (std::uint64_t(1) << homes) - 1;
+        ForEachBit(starts & ~std::uint64_t(x0 == 0 ? 1 : 0), x0, startsAt);
     }
 }
 
@@ -645,9 +670,7 @@ public:
         const size_t width = size_t(grid.width());
         labelStride_ = width + 2;
         labelRows_.assign(2 * labelStride_, 0);
-        codes_.resize(width);
-        meetings_.resize(width);
-        runStarts_.resize(width + 1);
+        codes_.assign(width + WordHomes, 0);   // read eight at a time
         next_ = 0;
         // A random city needs about one label for every four homes; growing to that a row at
         // a time would copy the tables over and over.
@@ -736,38 +759,51 @@ private:
         }
 
         // In locals: the stores below might alias members, which would then make every
-        // home wait for the one before through memory. For the same reason the sizes are
-        // added up a run of one label at a time, after the row, rather than a home at a time.
-        size_t meetings = 0;
-        size_t runs = 0;
-        std::int32_t previous = -1;
+        // home wait for the one before through memory.
         const std::int32_t first = next_;
         std::int32_t next = first;
         std::uint8_t *group = group_.get();
-        int *runStarts = runStarts_.data();
-        std::pair<std::int32_t, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const std::uint8_t code = codes[x];
-            const bool isNew = code == 0;
+            // Chosen by arithmetic: GCC would branch on isNew, mispredicted on a mixed map.
+            const std::int32_t isNew = code == 0 ? 1 : 0;
             const std::int32_t found = here[x + source[code]];
-            const std::int32_t label = isNew ? next : found;
-            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
-            meetings += Meets[code];
+            const std::int32_t label = found + ((next - found) & -isNew);
             group[next] = cells[x];               // kept only if the label is new
-            next += isNew ? 1 : 0;
+            next += isNew;
             here[x] = label;
-            runStarts[runs] = x;                  // kept only if a run starts here
-            runs += label != previous ? 1 : 0;
-            previous = label;
         }
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
-        runStarts[runs] = width;
-        for (size_t i = 0; i < runs; ++i)
-            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
-        for (size_t i = 0; i < meetings; ++i)
-            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
+        // The homes of a run of one group along the row are in one cluster, whatever their
+        // labels: they count towards the label of the first.
+        int start = 0;
+        ForEachRunStart(cells, width, [&](int x) {
+            size_[here[start]] += x - start;
+            start = x;
+        });
+        size_[here[start]] += width - start;
+        ForEachMeeting(codes, width, [&](int x) { Unite(here[x], up[x + 1]); });
+    }
+
+    // Calls meets(x) for every home x whose upper right neighbour brings a label that the one
+    // it took may not have met: the left and both upper corners have already joined the home
+    // above, so only a home without the one above and with the one to the right above and
+    // one to its left or upper left. Eight homes at a time, as bytes of a word.
+    template <typename MeetsAt>
+    static void ForEachMeeting(const std::uint8_t *codes, int width, MeetsAt meets)
+    {
+        static_assert(Above == 1 && AboveLeft == 2 && Left == 4 && AboveRight == 8);
+        constexpr std::uint64_t Lows = 0x0101010101010101ull;
+        for (int x0 = 0; x0 < width; x0 += BitHomes) {
+            std::uint64_t meetings = 0;
+            for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes) {
+                const std::uint64_t word = LoadLittle(codes + x0 + i);   // codes of homes past the row: 0
+                meetings |= GatherTops(((word >> 3) & ~word & ((word >> 1) | (word >> 2)) & Lows) << 7) << i;
+            }
+            ForEachBit(meetings, x0, meets);
+        }
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -794,8 +830,6 @@ private:
     size_t labelStride_ = 0;
     std::vector<std::int32_t> labelRows_;
     std::vector<std::uint8_t> codes_;
-    std::vector<std::pair<std::int32_t, int>> meetings_;   // label and column of each meeting in this row
-    std::vector<int> runStarts_;                        // where runs of one label start in this row
     std::unique_ptr<std::int32_t[]> parent_;
     std::unique_ptr<std::int32_t[]> size_;
     std::unique_ptr<std::uint8_t[]> group_;
@@ -827,7 +861,7 @@ public:
             for (; x + WordHomes <= grid.width(); x += WordHomes) {
                 // One in the low bit of every byte that starts a run, added up in the top byte.
                 constexpr std::uint64_t Ones = 0x0101010101010101ull;
-                runs += std::int64_t(((DifferingBytes(cells + x) >> 7) * Ones) >> 56);
+                runs += std::int64_t(((DifferingTops(LoadLittle(cells + x), LoadLittle(cells + x - 1)) >> 7) * Ones) >> 56);
             }
             for (; x < grid.width(); ++x)
                 runs += cells[x] != cells[x - 1] ? 1 : 0;
