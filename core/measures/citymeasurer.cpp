@@ -388,12 +388,15 @@ public:
                     std::int64_t count = tallies_[size_t(g)][size_t(homes)][size_t(own)];
                     if (homes == MostHomes)
                         count += fullTallies_[size_t(SameSlots * g + own)];
+                    group.residents += count;
                     group.sameAndSelf += own * count;
                     group.dissatisfied += own <= dissatisfiedUpTo ? count : 0;
                 }
             }
         }
     }
+
+    std::int64_t residents(int group) const { return groups_[size_t(group)].residents; }
 
     // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
     std::int64_t same(int group, std::int64_t residents) const { return groups_[size_t(group)].sameAndSelf - residents; }
@@ -425,6 +428,7 @@ private:
 
     struct Group
     {
+        std::int64_t residents = 0;
         std::int64_t sameAndSelf = 0;   // same-group neighbours, plus one for each resident
         std::int64_t dissatisfied = 0;
     };
@@ -445,8 +449,7 @@ public:
     void Start(const GroupGrid &grid)
     {
         across_ = (grid.width() + TractSide - 1) / TractSide;
-        counts_.clear();
-        counts_.reserve(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
+        counts_.resize(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
     }
 
     // Adds the tracts whose top row the sweep has reached, once it has.
@@ -454,9 +457,10 @@ public:
     {
         if (y % TractSide != 0)
             return;
+        Packed *counts = counts_.data() + size_t(y / TractSide) * size_t(across_);
         for (int tx = 0; tx < across_; ++tx) {
             const int x = tx * TractSide;
-            counts_.push_back(sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1));
+            counts[tx] = sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1);
         }
     }
 
@@ -475,14 +479,11 @@ struct Composition
     double totalEntropy = 0.0;   // total times the entropy E of the city, T E
 };
 
-Composition CompositionOf(const Tracts &tracts)
+Composition CompositionOf(const ResidentSums &tally)
 {
     Composition city;
-    for (const Packed &tract : tracts.counts()) {
-        for (int g = 1; g <= GroupCount; ++g)
-            city.residents[g] += Field(tract, g);
-    }
     for (int g = 1; g <= GroupCount; ++g) {
+        city.residents[g] = tally.residents(g);
         city.total += city.residents[g];
         city.groupsPresent += city.residents[g] > 0 ? 1 : 0;
     }
@@ -530,63 +531,89 @@ void MeasureNeighbours(const ResidentSums &tally, const Composition &city, bool 
     m.interfaceDensity = Share{residentPairs - samePairs, residentPairs}.value();
 }
 
-// Dissimilarity and Theil's H over the tracts. D is summed in whole numbers:
-// t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+// Dissimilarity and Theil's H, isolation xPx and normalized exposure P over the tracts, in
+// one pass.
+//
+// D is summed in whole numbers: t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+//
+// xPx = sum_j x_jm^2 / t_j / N_m and P = sum_m sum_j t_j (pi_jm - pi_m)^2 / (T (1 - pi_m)).
+// Their sums are gathered by the tract's number of residents, so that each takes one division
+// per size rather than one per tract; P is summed from the whole numbers (T x_jm - t_j N_m)^2 /
+// t_j, none negative, rather than as the difference of isolation and share, which loses digits
+// when the two are close.
+//
+// In a tract with every home lived in, T x_jm - t_j N_m depends on x_jm alone: its square and
+// absolute value are looked up, and D and xPx come from how many such tracts have each count.
 void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTables &logs, CityMeasures &m)
 {
-    if (city.groupsPresent < 2)
-        return;
-    std::int64_t deviation = 0;
-    double tractEntropy = 0.0;   // sum of t_j E_j
+    constexpr int MostInTract = TractSide * TractSide;
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> squares{};   // [t][m]: sum of x_jm^2
+    std::array<GroupTable<double>, MostInTract + 1> deviations{};      // [t][m]: sum of (T x_jm - t N_m)^2
+    std::int64_t deviation = 0;                                        // sum of |T x_jm - t N_m|
+    double tractEntropy = 0.0;                                         // sum of t_j E_j
+
+    std::array<GroupTable<double>, MostInTract + 1> fullSquare{};   // [x][m] for t = MostInTract
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> fullAbsolute{};
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> fullTracts{};   // [x][m]: how many
+    for (int x = 0; x <= MostInTract; ++x) {
+        for (int g = 1; g <= GroupCount; ++g) {
+            const std::int64_t whole = city.total * x - MostInTract * city.residents[g];
+            const double d = double(whole);
+            fullSquare[x][g] = d * d;
+            fullAbsolute[x][g] = std::llabs(whole);
+        }
+    }
+
     for (const Packed &tract : tracts.counts()) {
         const int t = Residents(tract);
         tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
-        for (int g = 1; g <= GroupCount; ++g)
-            deviation += std::llabs(city.total * Field(tract, g) - t * city.residents[g]);
+        if (t == MostInTract) {
+            for (int g = 1; g <= GroupCount; ++g) {
+                const int x = Field(tract, g);
+                ++fullTracts[x][g];
+                deviations[MostInTract][g] += fullSquare[x][g];
+            }
+        } else {
+            for (int g = 1; g <= GroupCount; ++g) {
+                const std::int64_t x = Field(tract, g);
+                const std::int64_t whole = city.total * x - t * city.residents[g];
+                const double d = double(whole);
+                deviation += std::llabs(whole);
+                squares[t][g] += x * x;
+                deviations[t][g] += d * d;
+            }
+        }
     }
+    for (int x = 0; x <= MostInTract; ++x) {
+        for (int g = 1; g <= GroupCount; ++g) {
+            deviation += fullTracts[x][g] * fullAbsolute[x][g];
+            squares[MostInTract][g] += fullTracts[x][g] * x * x;
+        }
+    }
+
+    double exposure = 0.0;
+    for (int g = 1; g <= GroupCount; ++g) {
+        if (city.residents[g] == 0)
+            continue;
+        double isolation = 0.0, squareDeviation = 0.0;
+        for (int t = 1; t <= MostInTract; ++t) {
+            isolation += double(squares[t][g]) / t;
+            squareDeviation += deviations[t][g] / t;
+        }
+        m.isolation[g] = isolation / double(city.residents[g]);
+        if (city.groupsPresent >= 2) {   // else 1 - pi_m = 0
+            const double total = double(city.total);
+            exposure += squareDeviation / (total * total * double(city.total - city.residents[g]));
+        }
+    }
+    if (city.groupsPresent < 2)
+        return;
+    m.exposureP = exposure;
     std::int64_t interaction = 0;   // T^2 I
     for (int g = 1; g <= GroupCount; ++g)
         interaction += city.residents[g] * (city.total - city.residents[g]);
     m.dissimilarity = double(deviation) / (2.0 * double(interaction));
     m.theilH = 1.0 - tractEntropy / city.totalEntropy;
-}
-
-// Isolation xPx = sum_j x_jm^2 / t_j / N_m and normalized exposure P = sum_m sum_j t_j (pi_jm -
-// pi_m)^2 / (T (1 - pi_m)) over the tracts. The sums are gathered by the tract's number of
-// residents, so that each takes one division per size rather than one per tract; P is summed
-// from the whole numbers (T x_jm - t_j N_m)^2 / t_j, none negative, rather than as the
-// difference of isolation and share, which loses digits when the two are close.
-void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures &m)
-{
-    constexpr int MostInTract = TractSide * TractSide;
-    std::array<GroupTable<std::int64_t>, MostInTract + 1> squares{};   // [t][m]: sum of x_jm^2
-    std::array<GroupTable<double>, MostInTract + 1> deviations{};      // [t][m]: sum of (T x_jm - t N_m)^2
-    for (const Packed &tract : tracts.counts()) {
-        const int t = Residents(tract);
-        for (int g = 1; g <= GroupCount; ++g) {
-            const std::int64_t x = Field(tract, g);
-            const double d = double(city.total * x - t * city.residents[g]);
-            squares[t][g] += x * x;
-            deviations[t][g] += d * d;
-        }
-    }
-    double exposure = 0.0;
-    for (int g = 1; g <= GroupCount; ++g) {
-        if (city.residents[g] == 0)
-            continue;
-        double isolation = 0.0, deviation = 0.0;
-        for (int t = 1; t <= MostInTract; ++t) {
-            isolation += double(squares[t][g]) / t;
-            deviation += deviations[t][g] / t;
-        }
-        m.isolation[g] = isolation / double(city.residents[g]);
-        if (city.groupsPresent >= 2) {   // else 1 - pi_m = 0
-            const double total = double(city.total);
-            exposure += deviation / (total * total * double(city.total - city.residents[g]));
-        }
-    }
-    if (city.groupsPresent >= 2)
-        m.exposureP = exposure;
 }
 
 // Homes eight at a time, as the bytes of a 64-bit word.
@@ -1018,8 +1045,7 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
     w.tracts.Start(grid);
     ResidentSums &tally = w.tally;
     tally.Clear();
-    const bool full = std::find(grid.cells(), grid.cells() + size_t(grid.width()) * size_t(grid.height()), NoGroup)
-        == grid.cells() + size_t(grid.width()) * size_t(grid.height());
+    const bool full = std::memchr(grid.cells(), NoGroup, size_t(grid.width()) * size_t(grid.height())) == nullptr;
     for (int y = 0; y < grid.height(); ++y) {
         w.sweep.Advance();
         using RowKind = ResidentSums::RowKind;
@@ -1032,9 +1058,8 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
     }
     tally.Finish(prefEighths);
 
-    const Composition city = CompositionOf(w.tracts);
+    const Composition city = CompositionOf(tally);
     MeasureTracts(w.tracts, city, logs, m);
-    MeasureExposure(w.tracts, city, m);
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
     MeasureNeighbours(tally, city, hasNeighbours, m);
     if (city.groupsPresent >= 2) {
