@@ -57,12 +57,6 @@ int Field(Packed counts, int field)
 int Residents(Packed counts) { return Field(counts, ResidentsField); }
 int Homes(Packed counts) { return Field(counts, NoGroup) + Residents(counts); }
 
-// All ones or nothing: a choice without a branch, where a branch would be mispredicted.
-Packed AllOnesIf(bool condition)
-{
-    return Packed(0) - Packed(condition);
-}
-
 // c ln c, ln c and 1 / c for every count a byte can hold, for the entropies; and c ln c +
 // d ln d for two neighbouring bytes read together as the number c + 256 d, so that one
 // look-up serves two groups.
@@ -224,6 +218,7 @@ private:
         const std::uint8_t *cells = grid_->row(y);
         const int end = grid_->width() + Border;
         Packed rowSum = 0;
+#pragma GCC unroll 4
         for (int x = -Border; x < end; ++x) {
             rowSum += OneHot[cells[x]];
             sums[x] = above[x] + rowSum;
@@ -243,83 +238,179 @@ private:
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
 }
 
-// Everything the measures of neighbours and of local environments sum over the residents,
-// gathered in one pass along each row. Per group, the counts of same-group neighbours and of
-// the dissatisfied add up in the bytes of packed words, a block of homes at a time, without a
-// branch. Each home is taken to have eight neighbours; the homes on the edges of the grid,
-// which have fewer, are tallied again by their number of neighbours to correct the mean share.
-class ResidentSums
+// The local entropy of a whole square of radius 1 inside a map without empty homes (nine
+// residents), for every composition, computed by LocalEntropy itself so that it is the same
+// double. It is indexed by the counts of groups 1 and 2 and of groups 3 and 4, each pair read
+// from memory as one 16-bit number and numbered among the pairs that fit in nine (the second
+// number ready multiplied); group 5 holds the rest.
+class FullSquareEntropies
 {
 public:
-    explicit ResidentSums(const GroupTable<std::int16_t> &prefEighths)
+    static constexpr int Homes = (2 * NeighbourRadius + 1) * (2 * NeighbourRadius + 1);
+    static_assert(GroupCount == 5, "two pairs of groups and the rest");
+
+    explicit FullSquareEntropies(const LogTables &logs)
     {
-        // A resident is dissatisfied when same < preference, that is when its own byte of the
-        // square (same + 1, itself included) is at most the preference. Group 0 never is.
-        for (int g = 1; g <= GroupCount; ++g) {
-            const int preference = std::clamp<int>(prefEighths[g], 0, MostNeighbours + 1);
-            dissatisfiedUpTo_[g] = Packed(preference) << (FieldBits * g);
+        std::array<std::pair<int, int>, Pairs> pairs{};
+        int next = 0;
+        for (int low = 0; low <= Homes; ++low) {
+            for (int high = 0; low + high <= Homes; ++high) {
+                firstPair_[size_t(low + (high << FieldBits))] = std::uint16_t(next);
+                secondPair_[size_t(low + (high << FieldBits))] = std::uint16_t(Pairs * next);
+                pairs[size_t(next++)] = {low, high};
+            }
+        }
+        for (int first = 0; first < Pairs; ++first) {
+            for (int second = 0; second < Pairs; ++second) {
+                const auto [c1, c2] = pairs[size_t(first)];
+                const auto [c3, c4] = pairs[size_t(second)];
+                const int c5 = Homes - c1 - c2 - c3 - c4;
+                if (c5 < 0)
+                    continue;
+                const std::array<int, GroupCount + 1> counts = {0, c1, c2, c3, c4, c5};
+                Packed square = Packed(Homes) << (FieldBits * ResidentsField);
+                for (int g = 1; g <= GroupCount; ++g)
+                    square += Packed(counts[size_t(g)]) << (FieldBits * g);
+                entropies_[size_t(first + Pairs * second)] = LocalEntropy(logs, square, Homes);
+            }
         }
     }
 
-    void AddRow(const LogTables &logs, const std::uint8_t *cells, const SquareSweep &sweep, int width)
+    [[gnu::always_inline]] double operator()(const Packed &square) const
+    {
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(&square);
+        std::uint16_t low, high;
+        std::memcpy(&low, bytes + PairOf(1), sizeof low);
+        std::memcpy(&high, bytes + PairOf(3), sizeof high);
+        return entropies_[size_t(firstPair_[low]) + secondPair_[high]];
+    }
+
+private:
+    static constexpr int Pairs = (Homes + 1) * (Homes + 2) / 2;
+    static constexpr size_t PairWords = Homes + (Homes << FieldBits) + 1;
+    std::array<std::uint16_t, PairWords> firstPair_{};
+    std::array<std::uint16_t, PairWords> secondPair_{};
+    std::array<double, Pairs * Pairs> entropies_{};
+};
+
+// Everything the measures of neighbours and of local environments sum over the residents,
+// gathered in one pass along each row. Residents are counted by group, homes in their square
+// of radius 1 and residents of their group in it; the neighbour measures follow from these
+// counts, whatever the preferences. Inside a map without empty homes every square of radius 1
+// holds nine residents, and a home there takes a shorter way: one count, and its entropy at
+// radius 1 by one look-up.
+class ResidentSums
+{
+public:
+    void Clear()
+    {
+        for (auto &byHomes : tallies_)
+            for (auto &bySame : byHomes)
+                bySame.fill(0);
+        fullTallies_.fill(0);
+        aroundResidents_ = 0;
+        localEntropy_.fill(0.0);
+    }
+
+    // Rows of a map without empty homes: every home but the first and the last of a row with
+    // homes above and below it has nine residents around it (Full), and so does every square
+    // of every radius of a row at least LargestRadius rows and homes from the edges (Whole).
+    enum class RowKind { Mixed, Full, Whole };
+
+    void AddRow(const LogTables &logs, const FullSquareEntropies &fullEntropies, const std::uint8_t *cells,
+                const SquareSweep &sweep, int width, RowKind kind)
     {
         std::array<const Packed *, SpatialRadii.size()> squares{};
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
             squares[i] = sweep.squares(i);
-        const Packed *neighbourhoods = squares[0];
         // The row's sums in locals, which stay in registers where members would not.
         std::array<double, SpatialRadii.size()> entropy{};
         std::int64_t around = 0;
-        for (int start = 0; start < width; start += BlockHomes) {
-            const int end = std::min(start + BlockHomes, width);
-            Packed own = 0, dissatisfied = 0;
-            for (int x = start; x < end; ++x) {
-                const int g = cells[x];
-                const Packed mine = neighbourhoods[x] & OwnByte[g];   // of an empty home: byte 0, never read
-                own += mine;
-                dissatisfied += OneHot[g] & AllOnesIf(mine <= dissatisfiedUpTo_[g]);
-                if (g != NoGroup) {
-                    const int n = Residents(neighbourhoods[x]);
-                    around += n;
-                    entropy[0] += LocalEntropy(logs, neighbourhoods[x], n);
-                    for (size_t i = 1; i < SpatialRadii.size(); ++i)
-                        entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
-                }
+        auto anyHome = [&](int x) {
+            const int g = cells[x];
+            if (g == NoGroup)
+                return;
+            const Packed &neighbourhood = squares[0][x];
+            const int n = Residents(neighbourhood);
+            ++tallies_[size_t(g)][size_t(Homes(neighbourhood))][size_t(Field(neighbourhood, g))];
+            around += n;
+            entropy[0] += LocalEntropy(logs, neighbourhood, n);
+            for (size_t i = 1; i < SpatialRadii.size(); ++i)
+                entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
+        };
+        // A home inside a map without empty homes; `Whole`: its squares of every radius lie
+        // on the map, so that their numbers of residents are known.
+        std::int32_t *fullTallies = fullTallies_.data();   // a local pointer: see above
+        auto fullHome = [&]<bool Whole>(int x) {
+            const size_t g = cells[x];
+            const Packed &neighbourhood = squares[0][x];
+            ++fullTallies[SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
+            entropy[0] += fullEntropies(neighbourhood);
+            for (size_t i = 1; i < SpatialRadii.size(); ++i) {
+                const int side = 2 * SpatialRadii[i] + 1;
+                entropy[i] += LocalEntropy(logs, squares[i][x], Whole ? side * side : Residents(squares[i][x]));
             }
-            for (int g = 1; g <= GroupCount; ++g) {
-                groups_[g].sameAndSelf += Field(own, g);
-                groups_[g].dissatisfied += Field(dissatisfied, g);
-            }
+        };
+        if (kind == RowKind::Mixed || width <= 2) {
+            for (int x = 0; x < width; ++x)
+                anyHome(x);
+        } else {
+            anyHome(0);
+            const bool whole = kind == RowKind::Whole && width > 2 * LargestRadius;
+            const int wholeFrom = whole ? LargestRadius : width - 1;
+            const int wholeTo = whole ? width - LargestRadius : width - 1;
+            for (int x = 1; x < wholeFrom; ++x)
+                fullHome.template operator()<false>(x);
+            for (int x = wholeFrom; x < wholeTo; ++x)
+                fullHome.template operator()<true>(x);
+            for (int x = std::max(wholeTo, 1); x < width - 1; ++x)
+                fullHome.template operator()<false>(x);
+            around += std::int64_t(FullSquareEntropies::Homes) * (width - 2);
+            anyHome(width - 1);
         }
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
             localEntropy_[i] += entropy[i];
         aroundResidents_ += around;
     }
 
-    // Homes on the edges, with fewer than eight neighbours, once more.
-    void AddEdges(int y, int height, const std::uint8_t *cells, const Packed *neighbourhoods, int width)
+    // Of the residents of each group: their neighbours of the same group, the dissatisfied,
+    // and the sum of same-group neighbours / neighbours. prefEighths[g] is group g's
+    // preference in eighths: a resident with fewer neighbours of its group is dissatisfied.
+    void Finish(const GroupTable<std::int16_t> &prefEighths)
     {
-        const bool wholeRow = y == 0 || y == height - 1;
-        const int step = wholeRow ? 1 : std::max(width - 1, 1);
-        for (int x = 0; x < width; x += step) {
-            const int g = cells[x];
-            if (g != NoGroup)
-                ++edges_[g][Homes(neighbourhoods[x]) - 1][Field(neighbourhoods[x], g) - 1];
+        for (int g = 1; g <= GroupCount; ++g) {
+            Group &group = groups_[size_t(g)];
+            group = {};
+            // same + 1, itself included, is at most the preference
+            const int dissatisfiedUpTo = std::clamp<int>(prefEighths[size_t(g)], 0, MostNeighbours + 1);
+            for (int homes = 1; homes <= MostHomes; ++homes) {
+                for (int own = 1; own <= homes; ++own) {
+                    std::int64_t count = tallies_[size_t(g)][size_t(homes)][size_t(own)];
+                    if (homes == MostHomes)
+                        count += fullTallies_[size_t(SameSlots * g + own)];
+                    group.residents += count;
+                    group.sameAndSelf += own * count;
+                    group.dissatisfied += own <= dissatisfiedUpTo ? count : 0;
+                }
+            }
         }
     }
 
-    // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
-    std::int64_t same(int group, std::int64_t residents) const { return groups_[group].sameAndSelf - residents; }
-    std::int64_t dissatisfied(int group) const { return groups_[group].dissatisfied; }
+    std::int64_t residents(int group) const { return groups_[size_t(group)].residents; }
 
-    // Sum over the residents of a group of same-group neighbours / neighbours.
+    // Of the residents of a group: their neighbours of the same group, and the dissatisfied.
+    std::int64_t same(int group, std::int64_t residents) const { return groups_[size_t(group)].sameAndSelf - residents; }
+    std::int64_t dissatisfied(int group) const { return groups_[size_t(group)].dissatisfied; }
+
+    // Sum over the residents of a group of same-group neighbours / neighbours: eight
+    // neighbours each, corrected for the homes on the edges of the map, which have fewer.
     double sameShareSum(int group, std::int64_t residents) const
     {
         double sum = double(same(group, residents)) / MostNeighbours;
         for (int n = 1; n < MostNeighbours; ++n) {
             std::int64_t edgeSame = 0;
             for (int k = 0; k <= n; ++k)
-                edgeSame += k * edges_[group][n][k];
+                edgeSame += k * std::int64_t(tallies_[size_t(group)][size_t(n + 1)][size_t(k + 1)]);
             sum += double(edgeSame) / n - double(edgeSame) / MostNeighbours;
         }
         return sum;
@@ -332,26 +423,20 @@ public:
     double localEntropy(size_t i) const { return localEntropy_[i]; }
 
 private:
-    // A block's sums stay within their bytes: a byte grows by at most 9 a home.
-    static constexpr int BlockHomes = int(FieldMask) / (MostNeighbours + 1);
-
-    static constexpr std::array<Packed, OffGrid + 1> OwnByte = [] {
-        std::array<Packed, OffGrid + 1> table{};
-        for (int g = 0; g <= GroupCount; ++g)
-            table[g] = FieldMask << (FieldBits * g);
-        return table;
-    }();
+    static constexpr int MostHomes = MostNeighbours + 1;
+    static constexpr int SameSlots = 16;   // per group in fullTallies_, a power of two above MostHomes
 
     struct Group
     {
+        std::int64_t residents = 0;
         std::int64_t sameAndSelf = 0;   // same-group neighbours, plus one for each resident
         std::int64_t dissatisfied = 0;
     };
-    using EdgeTable = std::array<std::array<std::int64_t, MostNeighbours + 1>, MostNeighbours + 1>;
-
-    std::array<Packed, OffGrid + 1> dissatisfiedUpTo_{};
+    // Residents by [group][homes in the square of radius 1][residents of the group in it].
+    GroupTable<std::array<std::array<std::int32_t, MostHomes + 1>, MostHomes + 1>> tallies_{};
+    // The same for the homes with full squares, [SameSlots * group + residents of the group].
+    std::array<std::int32_t, SameSlots * (GroupCount + 1)> fullTallies_{};
     GroupTable<Group> groups_{};
-    GroupTable<EdgeTable> edges_{};   // [group][neighbours][same] of the homes on the edges
     std::int64_t aroundResidents_ = 0;      // residents in the squares of radius 1 around the residents
     std::array<double, SpatialRadii.size()> localEntropy_{};
 };
@@ -364,8 +449,7 @@ public:
     void Start(const GroupGrid &grid)
     {
         across_ = (grid.width() + TractSide - 1) / TractSide;
-        counts_.clear();
-        counts_.reserve(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
+        counts_.resize(size_t(across_) * size_t((grid.height() + TractSide - 1) / TractSide));
     }
 
     // Adds the tracts whose top row the sweep has reached, once it has.
@@ -373,9 +457,10 @@ public:
     {
         if (y % TractSide != 0)
             return;
+        Packed *counts = counts_.data() + size_t(y / TractSide) * size_t(across_);
         for (int tx = 0; tx < across_; ++tx) {
             const int x = tx * TractSide;
-            counts_.push_back(sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1));
+            counts[tx] = sweep.RectangleCounts(x, y, x + TractSide - 1, y + TractSide - 1);
         }
     }
 
@@ -394,14 +479,11 @@ struct Composition
     double totalEntropy = 0.0;   // total times the entropy E of the city, T E
 };
 
-Composition CompositionOf(const Tracts &tracts)
+Composition CompositionOf(const ResidentSums &tally)
 {
     Composition city;
-    for (const Packed &tract : tracts.counts()) {
-        for (int g = 1; g <= GroupCount; ++g)
-            city.residents[g] += Field(tract, g);
-    }
     for (int g = 1; g <= GroupCount; ++g) {
+        city.residents[g] = tally.residents(g);
         city.total += city.residents[g];
         city.groupsPresent += city.residents[g] > 0 ? 1 : 0;
     }
@@ -449,20 +531,84 @@ void MeasureNeighbours(const ResidentSums &tally, const Composition &city, bool 
     m.interfaceDensity = Share{residentPairs - samePairs, residentPairs}.value();
 }
 
-// Dissimilarity and Theil's H over the tracts. D is summed in whole numbers:
-// t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+// Dissimilarity and Theil's H, isolation xPx and normalized exposure P over the tracts, in
+// one pass.
+//
+// D is summed in whole numbers: t_j |pi_jm - pi_m| = |T c_jm - t_j N_m| / T.
+//
+// xPx = sum_j x_jm^2 / t_j / N_m and P = sum_m sum_j t_j (pi_jm - pi_m)^2 / (T (1 - pi_m)).
+// Their sums are gathered by the tract's number of residents, so that each takes one division
+// per size rather than one per tract; P is summed from the whole numbers (T x_jm - t_j N_m)^2 /
+// t_j, none negative, rather than as the difference of isolation and share, which loses digits
+// when the two are close.
+//
+// In a tract with every home lived in, T x_jm - t_j N_m depends on x_jm alone: its square and
+// absolute value are looked up, and D and xPx come from how many such tracts have each count.
 void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTables &logs, CityMeasures &m)
 {
-    if (city.groupsPresent < 2)
-        return;
-    std::int64_t deviation = 0;
-    double tractEntropy = 0.0;   // sum of t_j E_j
+    constexpr int MostInTract = TractSide * TractSide;
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> squares{};   // [t][m]: sum of x_jm^2
+    std::array<GroupTable<double>, MostInTract + 1> deviations{};      // [t][m]: sum of (T x_jm - t N_m)^2
+    std::int64_t deviation = 0;                                        // sum of |T x_jm - t N_m|
+    double tractEntropy = 0.0;                                         // sum of t_j E_j
+
+    std::array<GroupTable<double>, MostInTract + 1> fullSquare{};   // [x][m] for t = MostInTract
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> fullAbsolute{};
+    std::array<GroupTable<std::int64_t>, MostInTract + 1> fullTracts{};   // [x][m]: how many
+    for (int x = 0; x <= MostInTract; ++x) {
+        for (int g = 1; g <= GroupCount; ++g) {
+            const std::int64_t whole = city.total * x - MostInTract * city.residents[g];
+            const double d = double(whole);
+            fullSquare[x][g] = d * d;
+            fullAbsolute[x][g] = std::llabs(whole);
+        }
+    }
+
     for (const Packed &tract : tracts.counts()) {
         const int t = Residents(tract);
         tractEntropy += logs.countLogCount[t] - CountLogCountSum(logs, tract);
-        for (int g = 1; g <= GroupCount; ++g)
-            deviation += std::llabs(city.total * Field(tract, g) - t * city.residents[g]);
+        if (t == MostInTract) {
+            for (int g = 1; g <= GroupCount; ++g) {
+                const int x = Field(tract, g);
+                ++fullTracts[x][g];
+                deviations[MostInTract][g] += fullSquare[x][g];
+            }
+        } else {
+            for (int g = 1; g <= GroupCount; ++g) {
+                const std::int64_t x = Field(tract, g);
+                const std::int64_t whole = city.total * x - t * city.residents[g];
+                const double d = double(whole);
+                deviation += std::llabs(whole);
+                squares[t][g] += x * x;
+                deviations[t][g] += d * d;
+            }
+        }
     }
+    for (int x = 0; x <= MostInTract; ++x) {
+        for (int g = 1; g <= GroupCount; ++g) {
+            deviation += fullTracts[x][g] * fullAbsolute[x][g];
+            squares[MostInTract][g] += fullTracts[x][g] * x * x;
+        }
+    }
+
+    double exposure = 0.0;
+    for (int g = 1; g <= GroupCount; ++g) {
+        if (city.residents[g] == 0)
+            continue;
+        double isolation = 0.0, squareDeviation = 0.0;
+        for (int t = 1; t <= MostInTract; ++t) {
+            isolation += double(squares[t][g]) / t;
+            squareDeviation += deviations[t][g] / t;
+        }
+        m.isolation[g] = isolation / double(city.residents[g]);
+        if (city.groupsPresent >= 2) {   // else 1 - pi_m = 0
+            const double total = double(city.total);
+            exposure += squareDeviation / (total * total * double(city.total - city.residents[g]));
+        }
+    }
+    if (city.groupsPresent < 2)
+        return;
+    m.exposureP = exposure;
     std::int64_t interaction = 0;   // T^2 I
     for (int g = 1; g <= GroupCount; ++g)
         interaction += city.residents[g] * (city.total - city.residents[g]);
@@ -470,75 +616,62 @@ void MeasureTracts(const Tracts &tracts, const Composition &city, const LogTable
     m.theilH = 1.0 - tractEntropy / city.totalEntropy;
 }
 
-// Isolation xPx = sum_j x_jm^2 / t_j / N_m and normalized exposure P = sum_m sum_j t_j (pi_jm -
-// pi_m)^2 / (T (1 - pi_m)) over the tracts. The sums are gathered by the tract's number of
-// residents, so that each takes one division per size rather than one per tract; P is summed
-// from the whole numbers (T x_jm - t_j N_m)^2 / t_j, none negative, rather than as the
-// difference of isolation and share, which loses digits when the two are close.
-void MeasureExposure(const Tracts &tracts, const Composition &city, CityMeasures &m)
-{
-    constexpr int MostInTract = TractSide * TractSide;
-    std::array<GroupTable<std::int64_t>, MostInTract + 1> squares{};   // [t][m]: sum of x_jm^2
-    std::array<GroupTable<double>, MostInTract + 1> deviations{};      // [t][m]: sum of (T x_jm - t N_m)^2
-    for (const Packed &tract : tracts.counts()) {
-        const int t = Residents(tract);
-        for (int g = 1; g <= GroupCount; ++g) {
-            const std::int64_t x = Field(tract, g);
-            const double d = double(city.total * x - t * city.residents[g]);
-            squares[t][g] += x * x;
-            deviations[t][g] += d * d;
-        }
-    }
-    double exposure = 0.0;
-    for (int g = 1; g <= GroupCount; ++g) {
-        if (city.residents[g] == 0)
-            continue;
-        double isolation = 0.0, deviation = 0.0;
-        for (int t = 1; t <= MostInTract; ++t) {
-            isolation += double(squares[t][g]) / t;
-            deviation += deviations[t][g] / t;
-        }
-        m.isolation[g] = isolation / double(city.residents[g]);
-        if (city.groupsPresent >= 2) {   // else 1 - pi_m = 0
-            const double total = double(city.total);
-            exposure += deviation / (total * total * double(city.total - city.residents[g]));
-        }
-    }
-    if (city.groupsPresent >= 2)
-        m.exposureP = exposure;
-}
-
 // Homes eight at a time, as the bytes of a 64-bit word.
 constexpr int WordHomes = sizeof(std::uint64_t);
 
-// The top bit of each byte of the eight homes from `cells` that differs from the home before
-// it, and no other bit.
-std::uint64_t DifferingBytes(const std::uint8_t *cells)
+// Eight bytes from memory as one number, the first in the lowest byte, whatever the machine.
+std::uint64_t LoadLittle(const std::uint8_t *bytes)
 {
-    std::uint64_t word, before;
-    std::memcpy(&word, cells, sizeof word);
-    std::memcpy(&before, cells - 1, sizeof before);
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int i = 0; i < WordHomes; ++i, word >>= 8)
+            swapped = (swapped << 8) | (word & 0xff);
+        word = swapped;
+    }
+    return word;
+}
+
+// The top bit of each byte of `word` that differs from the same byte of `before`, and no other bit.
+std::uint64_t DifferingTops(std::uint64_t word, std::uint64_t before)
+{
     const std::uint64_t differ = word ^ before;
     constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
     return (((differ & Low7) + Low7) | differ) & ~Low7;
 }
 
+// The top bits of the eight bytes as the eight low bits, byte 0's lowest.
+std::uint64_t GatherTops(std::uint64_t tops)
+{
+    return ((tops >> 7) * 0x0102040810204080ull) >> 56;
+}
+
+// Calls found(x0 + i) for every bit i of `bits`, lowest first.
+template <typename Found>
+void ForEachBit(std::uint64_t bits, int x0, Found found)
+{
+    for (; bits != 0; bits &= bits - 1)
+        found(x0 + std::countr_zero(bits));
+}
+
+constexpr int BitHomes = 64;   // homes a word of bits, one each
+
 // Calls startsAt(x) for every home x from 1 to width - 1 whose group differs from the one
-// before it, in order, eight homes at a time.
+// before it, in order. The homes are compared eight at a time, and their starts gathered
+// into a word for 64 homes, so that a loop ends once for every 64 homes rather than for
+// every eight. Reads up to seven homes past the row, which the border holds.
 template <typename StartsAt>
 void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
 {
-    int x = 1;
-    for (; x + WordHomes <= width; x += WordHomes) {
-        for (std::uint64_t tops = DifferingBytes(cells + x); tops != 0; tops &= tops - 1) {
-            const int byte = std::endian::native == std::endian::little ? std::countr_zero(tops) / 8
-                                                                         : std::countl_zero(tops) / 8;
-            startsAt(x + byte);
-        }
-    }
-    for (; x < width; ++x) {
-        if (cells[x] != cells[x - 1])
-            startsAt(x);
+    for (int x0 = 0; x0 < width; x0 += BitHomes) {
+        std::uint64_t starts = 0;
+        for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
+            starts |= GatherTops(DifferingTops(LoadLittle(cells + x0 + i), LoadLittle(cells + x0 + i - 1))) << i;
+        const int homes = std::min(BitHomes, width - x0);
+        if (homes < BitHomes)
+            starts &= (std::uint64_t(1) << homes) - 1;
+        ForEachBit(starts & ~std::uint64_t(x0 == 0 ? 1 : 0), x0, startsAt);
     }
 }
 
@@ -564,9 +697,7 @@ public:
         const size_t width = size_t(grid.width());
         labelStride_ = width + 2;
         labelRows_.assign(2 * labelStride_, 0);
-        codes_.resize(width);
-        meetings_.resize(width);
-        runStarts_.resize(width + 1);
+        codes_.assign(width + WordHomes, 0);   // read eight at a time
         next_ = 0;
         // A random city needs about one label for every four homes; growing to that a row at
         // a time would copy the tables over and over.
@@ -655,38 +786,51 @@ private:
         }
 
         // In locals: the stores below might alias members, which would then make every
-        // home wait for the one before through memory. For the same reason the sizes are
-        // added up a run of one label at a time, after the row, rather than a home at a time.
-        size_t meetings = 0;
-        size_t runs = 0;
-        std::int32_t previous = -1;
+        // home wait for the one before through memory.
         const std::int32_t first = next_;
         std::int32_t next = first;
         std::uint8_t *group = group_.get();
-        int *runStarts = runStarts_.data();
-        std::pair<std::int32_t, int> *met = meetings_.data();
         for (int x = 0; x < width; ++x) {
             const std::uint8_t code = codes[x];
-            const bool isNew = code == 0;
+            // Chosen by arithmetic: GCC would branch on isNew, mispredicted on a mixed map.
+            const std::int32_t isNew = code == 0 ? 1 : 0;
             const std::int32_t found = here[x + source[code]];
-            const std::int32_t label = isNew ? next : found;
-            met[meetings] = {label, x};           // kept only if it met the label at x + 1 above
-            meetings += Meets[code];
+            const std::int32_t label = found + ((next - found) & -isNew);
             group[next] = cells[x];               // kept only if the label is new
-            next += isNew ? 1 : 0;
+            next += isNew;
             here[x] = label;
-            runStarts[runs] = x;                  // kept only if a run starts here
-            runs += label != previous ? 1 : 0;
-            previous = label;
         }
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
-        runStarts[runs] = width;
-        for (size_t i = 0; i < runs; ++i)
-            size_[here[runStarts[i]]] += runStarts[i + 1] - runStarts[i];
-        for (size_t i = 0; i < meetings; ++i)
-            Unite(meetings_[i].first, up[meetings_[i].second + 1]);
+        // The homes of a run of one group along the row are in one cluster, whatever their
+        // labels: they count towards the label of the first.
+        int start = 0;
+        ForEachRunStart(cells, width, [&](int x) {
+            size_[here[start]] += x - start;
+            start = x;
+        });
+        size_[here[start]] += width - start;
+        ForEachMeeting(codes, width, [&](int x) { Unite(here[x], up[x + 1]); });
+    }
+
+    // Calls meets(x) for every home x whose upper right neighbour brings a label that the one
+    // it took may not have met: the left and both upper corners have already joined the home
+    // above, so only a home without the one above and with the one to the right above and
+    // one to its left or upper left. Eight homes at a time, as bytes of a word.
+    template <typename MeetsAt>
+    static void ForEachMeeting(const std::uint8_t *codes, int width, MeetsAt meets)
+    {
+        static_assert(Above == 1 && AboveLeft == 2 && Left == 4 && AboveRight == 8);
+        constexpr std::uint64_t Lows = 0x0101010101010101ull;
+        for (int x0 = 0; x0 < width; x0 += BitHomes) {
+            std::uint64_t meetings = 0;
+            for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes) {
+                const std::uint64_t word = LoadLittle(codes + x0 + i);   // codes of homes past the row: 0
+                meetings |= GatherTops(((word >> 3) & ~word & ((word >> 1) | (word >> 2)) & Lows) << 7) << i;
+            }
+            ForEachBit(meetings, x0, meets);
+        }
     }
 
     // A label's parent is always lower, so one upward pass settles every root.
@@ -713,8 +857,6 @@ private:
     size_t labelStride_ = 0;
     std::vector<std::int32_t> labelRows_;
     std::vector<std::uint8_t> codes_;
-    std::vector<std::pair<std::int32_t, int>> meetings_;   // label and column of each meeting in this row
-    std::vector<int> runStarts_;                        // where runs of one label start in this row
     std::unique_ptr<std::int32_t[]> parent_;
     std::unique_ptr<std::int32_t[]> size_;
     std::unique_ptr<std::uint8_t[]> group_;
@@ -746,7 +888,7 @@ public:
             for (; x + WordHomes <= grid.width(); x += WordHomes) {
                 // One in the low bit of every byte that starts a run, added up in the top byte.
                 constexpr std::uint64_t Ones = 0x0101010101010101ull;
-                runs += std::int64_t(((DifferingBytes(cells + x) >> 7) * Ones) >> 56);
+                runs += std::int64_t(((DifferingTops(LoadLittle(cells + x), LoadLittle(cells + x - 1)) >> 7) * Ones) >> 56);
             }
             for (; x < grid.width(); ++x)
                 runs += cells[x] != cells[x - 1] ? 1 : 0;
@@ -879,6 +1021,7 @@ struct CityMeasurer::Workspace
     BorderedGrid bordered;
     SquareSweep sweep;
     Tracts tracts;
+    ResidentSums tally;
     ClusterFinder clusters;
     RunClusterFinder runClusters;
 };
@@ -894,23 +1037,29 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
 {
     Workspace &w = *workspace_;
     const LogTables &logs = Logs();
+    static const FullSquareEntropies fullEntropies(logs);
     CityMeasures m;
 
     w.bordered.Assign(grid);
     w.sweep.Start(w.bordered);
     w.tracts.Start(grid);
-    ResidentSums tally(prefEighths);
+    ResidentSums &tally = w.tally;
+    tally.Clear();
+    const bool full = std::memchr(grid.cells(), NoGroup, size_t(grid.width()) * size_t(grid.height())) == nullptr;
     for (int y = 0; y < grid.height(); ++y) {
         w.sweep.Advance();
-        const std::uint8_t *cells = w.bordered.row(y);
-        tally.AddRow(logs, cells, w.sweep, grid.width());
-        tally.AddEdges(y, grid.height(), cells, w.sweep.squares(0), grid.width());
+        using RowKind = ResidentSums::RowKind;
+        const bool whole = y >= LargestRadius && y < grid.height() - LargestRadius;
+        const RowKind kind = !full || y == 0 || y == grid.height() - 1 ? RowKind::Mixed
+            : whole                                                    ? RowKind::Whole
+                                                                       : RowKind::Full;
+        tally.AddRow(logs, fullEntropies, w.bordered.row(y), w.sweep, grid.width(), kind);
         w.tracts.Add(w.sweep, y);
     }
+    tally.Finish(prefEighths);
 
-    const Composition city = CompositionOf(w.tracts);
+    const Composition city = CompositionOf(tally);
     MeasureTracts(w.tracts, city, logs, m);
-    MeasureExposure(w.tracts, city, m);
     const bool hasNeighbours = grid.width() > 1 || grid.height() > 1;
     MeasureNeighbours(tally, city, hasNeighbours, m);
     if (city.groupsPresent >= 2) {
