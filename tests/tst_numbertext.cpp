@@ -277,12 +277,19 @@ void TestNumberText::fixedDecimalsRoundHalfAwayAsQtDoes()
 {
     QRandomGenerator random(7);
     for (int i = 0; i < 100000; ++i) {
-        // Many exact binary halves of a decimal place, and ordinary values between.
-        const double value = i % 2 ? double(random.bounded(1 << 20)) / 1024.0 : random.generateDouble() * 1000.0;
-        const int decimals = int(random.bounded(5));
+        // Many exact binary halves of a decimal place, values between, and values of every
+        // size and sign, down to those whose exact expansion runs past a thousand decimals.
+        double value = random.generateDouble() * 1000.0;
+        if (i % 3 == 1)
+            value = double(random.bounded(1 << 20)) / 1024.0;
+        else if (i % 3 == 2)
+            value = std::ldexp(random.generateDouble(), int(random.bounded(-1100, 70)));
+        if (i % 5 == 0)
+            value = -value;
+        const int decimals = int(random.bounded(i % 3 == 2 ? 17 : 5));
         const QString qt = QString::number(value, 'f', decimals);
         if (FromUtf8(NumberText::FixedDecimals(value, decimals)) != qt)
-            QFAIL(qPrintable(QStringLiteral("%1 to %2 decimals: Qt gives %3").arg(value, 0, 'g', 17).arg(decimals).arg(qt)));
+            QFAIL(qPrintable(QStringLiteral("%1 to %2 decimals: Qt gives %3, not %4").arg(value, 0, 'g', 17).arg(decimals).arg(qt, FromUtf8(NumberText::FixedDecimals(value, decimals)))));
     }
 }
 

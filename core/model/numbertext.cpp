@@ -20,6 +20,15 @@ constexpr long ExponentLimit = 100000;
 // Enough decimals to write any double's exact value: its binary fraction has at most 1074 bits.
 constexpr int ExactDecimals = 1080;
 
+// Decimals that write this double's value exactly, as many as its binary fraction has bits:
+// printf's time grows with the digits it writes, and a percent needs fifty, not a thousand.
+int ExactDecimalsOf(double value)
+{
+    int exponent = 0;
+    std::frexp(value, &exponent);   // |value| = f 2^exponent with 1/2 <= f < 1
+    return std::clamp(std::numeric_limits<double>::digits - exponent, 0, ExactDecimals);
+}
+
 } // namespace
 
 std::string FixedDecimals(double value, int decimals)
@@ -29,10 +38,13 @@ std::string FixedDecimals(double value, int decimals)
     if (std::isinf(value))
         return value < 0 ? "-inf" : "inf";
     decimals = std::clamp(decimals, 0, 100);
+    if (value == 0.0)
+        value = 0.0;   // a negative zero is written "0", as Qt writes it
     // The exact decimal expansion, rounded by hand: printf would send an exact half to the
     // even digit.
-    std::string exact(std::size_t(ExactDecimals) + 400, '\0');
-    const int length = std::snprintf(exact.data(), exact.size(), "%.*f", ExactDecimals, value);
+    const int precision = std::max(decimals + 1, ExactDecimalsOf(value));
+    std::string exact(std::size_t(precision) + 400, '\0');   // and up to 309 whole digits
+    const int length = std::snprintf(exact.data(), exact.size(), "%.*f", precision, value);
     exact.resize(std::size_t(std::max(length, 0)));
     // printf writes the C library locale's decimal point, which a desktop program sets
     // to the user's: whatever comes between the whole part and the decimals becomes ".".
