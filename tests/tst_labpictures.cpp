@@ -327,10 +327,10 @@ void TestLabPictures::gifFramesDecodeExactly()
     };
     const QString path = Kept(QStringLiteral("run-scale%1%2.gif").arg(scale).arg(captioned ? "-captioned" : ""));
     GifWriter writer;
-    QCOMPARE(ErrorText(writer.open(path, scale, delay, strip)), QString());
+    QCOMPARE(ErrorText(writer.Open(path, scale, delay, strip)), QString());
     for (int f = 0; f < Frames; ++f)
-        QCOMPARE(ErrorText(writer.addFrame(RandomCity(f), caption(f))), QString());
-    QCOMPARE(ErrorText(writer.finish()), QString());
+        QCOMPARE(ErrorText(writer.AddFrame(RandomCity(f), caption(f))), QString());
+    QCOMPARE(ErrorText(writer.Finish()), QString());
 
     const GifHandle gif = Slurp(path);
     QVERIFY(gif);
@@ -380,12 +380,12 @@ void TestLabPictures::gifRefusesAMapButGoesOn()
     const MaybeCaption good = captioned ? MaybeCaption(SomeCaption()) : MaybeCaption();
     const QString path = dir_.filePath(QStringLiteral("refused.gif"));
     GifWriter writer;
-    QCOMPARE(ErrorText(writer.open(path, 1, GifWriter::DefaultFrameDelay, strip)), QString());
-    QCOMPARE(ErrorText(writer.addFrame(RandomCity(1), good)), QString());
-    const QString error = ErrorText(writer.addFrame(map, caption));
+    QCOMPARE(ErrorText(writer.Open(path, 1, GifWriter::DefaultFrameDelay, strip)), QString());
+    QCOMPARE(ErrorText(writer.AddFrame(RandomCity(1), good)), QString());
+    const QString error = ErrorText(writer.AddFrame(map, caption));
     QVERIFY2(error.contains(reason) && error.contains(QStringLiteral("refused.gif")), qPrintable(error));
-    QCOMPARE(ErrorText(writer.addFrame(RandomCity(2), good)), QString());
-    QCOMPARE(ErrorText(writer.finish()), QString());
+    QCOMPARE(ErrorText(writer.AddFrame(RandomCity(2), good)), QString());
+    QCOMPARE(ErrorText(writer.Finish()), QString());
     const GifHandle gif = Slurp(path);
     QVERIFY(gif);
     QCOMPARE(gif->ImageCount, 2);
@@ -415,16 +415,16 @@ void TestLabPictures::unfinishedGifLeavesNoFile()
     WriteError error;
     {
         GifWriter writer;
-        error = writer.open(path);
+        error = writer.Open(path);
         if (ending != Ending::NoFrames && !error)
-            error = writer.addFrame(RandomCity(4));
+            error = writer.AddFrame(RandomCity(4));
         if (ending == Ending::FolderRemoved)
             QVERIFY(QDir(folder).removeRecursively());
         if (ending != Ending::Destroyed && !error)
-            error = writer.finish();
+            error = writer.Finish();
         // After a failure, every later call reports it.
         if (error)
-            QCOMPARE(ErrorText(writer.addFrame(RandomCity(5))), *error);
+            QCOMPARE(ErrorText(writer.AddFrame(RandomCity(5))), *error);
     }
     QCOMPARE(error.has_value(), !reason.isEmpty());
     if (error)

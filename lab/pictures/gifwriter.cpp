@@ -54,7 +54,7 @@ GifWriter::~GifWriter()
     abandon();
 }
 
-WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay, Strip strip)
+WriteError GifWriter::Open(const QString &fileName, int scale, int frameDelay, Strip strip)
 {
     if (isOpen())
         return CannotWrite(fileName, QStringLiteral("the animation %1 is not finished yet")
@@ -110,7 +110,7 @@ WriteError GifWriter::open(const QString &fileName, int scale, int frameDelay, S
     return writePending();
 }
 
-WriteError GifWriter::addFrame(const QImage &map, const std::optional<MapCaption> &caption)
+WriteError GifWriter::AddFrame(const QImage &map, const std::optional<MapCaption> &caption)
 {
     if (!failure_.isEmpty())
         return failure_;
@@ -161,7 +161,7 @@ WriteError GifWriter::addFrame(const QImage &map, const std::optional<MapCaption
     return std::nullopt;
 }
 
-WriteError GifWriter::finish()
+WriteError GifWriter::Finish()
 {
     if (!failure_.isEmpty())
         return failure_;

@@ -17,7 +17,7 @@ struct GifFileType;
 // more than one encoded frame is ever held. Lossless: one global palette of white and the five
 // group colours, and the caption's shades of ink when every frame has its caption under the
 // map. It loops forever in browsers (the NETSCAPE2.0 extension). Nothing
-// appears under the file's name until finish() succeeds; a writer destroyed before that
+// appears under the file's name until Finish() succeeds; a writer destroyed before that
 // leaves no file behind.
 class GifWriter
 {
@@ -34,17 +34,17 @@ public:
 
     // Starts the file: its size is that of the map times the scale, with the caption's
     // strip under it when asked, for every frame.
-    WriteError open(const QString &fileName, int scale = 1, int frameDelay = DefaultFrameDelay,
+    WriteError Open(const QString &fileName, int scale = 1, int frameDelay = DefaultFrameDelay,
                     Strip strip = Strip::None);
 
     // Appends a map as MapImage() holds it, with its caption exactly when the file was
     // opened with Strip::Caption. A map that is not one (a wrong size, a colour that is no
     // group's) or a caption that cannot be drawn is refused and nothing is written, so the
     // file can go on; a failed write ends the file and every later call reports that failure.
-    WriteError addFrame(const QImage &map, const std::optional<MapCaption> &caption = std::nullopt);
+    WriteError AddFrame(const QImage &map, const std::optional<MapCaption> &caption = std::nullopt);
 
     // Ends the file and gives it its name.
-    WriteError finish();
+    WriteError Finish();
 
     bool isOpen() const { return file_ != nullptr; }
     int frameCount() const { return frames_; }

@@ -86,7 +86,7 @@ WriteError RunRecorder::Begin()
         return CannotWrite(csv_->fileName(), csv_->errorString());
     csvPending_ = ToBytes(MeasuresTable::HeaderLine());
     if (plan_.gif) {
-        if (auto error = gif_.open(path(QLatin1String(GifFile)), plan_.scale, GifWriter::DefaultFrameDelay,
+        if (auto error = gif_.Open(path(QLatin1String(GifFile)), plan_.scale, GifWriter::DefaultFrameDelay,
                                    plan_.captions ? GifWriter::Strip::Caption : GifWriter::Strip::None))
             return error;
     }
@@ -136,7 +136,7 @@ WriteError RunRecorder::Visit(qint64 generation, const HeadlessCity &city)
         written_ << name;
     }
     if (plan_.frameAt(generation)) {
-        if (auto error = gif_.addFrame(MapImage(city.map()), caption(generation, city)))
+        if (auto error = gif_.AddFrame(MapImage(city.map()), caption(generation, city)))
             return error;
     }
     return std::nullopt;
@@ -150,7 +150,7 @@ WriteError RunRecorder::completeFiles()
         return CannotWrite(csv_->fileName(), csv_->errorString());
     written_.prepend(QLatin1String(MeasuresFile));
     if (gif_.isOpen()) {
-        if (auto error = gif_.finish())
+        if (auto error = gif_.Finish())
             return error;
         written_ << QLatin1String(GifFile);
     }
