@@ -218,7 +218,7 @@ std::int64_t Horizon(py::handle years, py::handle generations, std::optional<dou
     if (byGenerations)
         return WholeNumber(generations, "generations", 0, RunLimits::MaxGenerations);
     if (byYears)
-        return GenerationsForYears(RealNumber(years, "years", 0, std::floor(MaxYears() * 10) / 10));
+        return GenerationsForYears(RealNumber(years, "years", 0, MaxYearsStated()));
     if (!fallbackYears)
         ValueError("give the length as years=... or generations=...");
     return GenerationsForYears(*fallbackYears);

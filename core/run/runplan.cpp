@@ -23,3 +23,9 @@ double MaxYears()
 {
     return YearsOfGeneration(RunLimits::MaxGenerations);
 }
+
+double MaxYearsStated()
+{
+    constexpr double Tenths = 10;
+    return std::floor(MaxYears() * Tenths) / Tenths;
+}

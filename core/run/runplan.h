@@ -59,3 +59,5 @@ std::int64_t GenerationsForYears(double years);
 double YearsOfGeneration(std::int64_t generation);
 // The most years a run can last: the calendar's end.
 double MaxYears();
+// The same rounded down to a tenth: the limit that messages state, itself a length that runs.
+double MaxYearsStated();

@@ -37,12 +37,10 @@ std::variant<Horizon, UsageError> ReadHorizon(const ParsedOptions &options)
         bool ok = false;
         const QString text = options.value("years");
         const double y = text.toDouble(&ok);
-        // The help states the limit to a tenth of a year, rounded down so that it can be run.
-        constexpr double Tenths = 10;
         if (!ok || !std::isfinite(y) || y < 0 || y > MaxYears())
             return BadArgument(QStringLiteral("years"), text,
                                QStringLiteral("give a number of years from 0 to %1 (the calendar ends on 31 December 9999)")
-                                   .arg(std::floor(MaxYears() * Tenths) / Tenths));
+                                   .arg(MaxYearsStated()));
         horizon.generations = GenerationsForYears(y);
     } else if (options.has("generations")) {
         const QString text = options.value("generations");
