@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chart.h"
 
+#include "roundstep.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QChart>
@@ -24,18 +26,8 @@
 
 namespace {
 
-// About this many intervals along the x axis, each 1, 2 or 5 times a power of ten.
+// About this many intervals along the x axis, each a round step.
 constexpr double TargetTicks = 5;
-double RoundStep(double rough)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= rough)
-            return factor * power;
-    }
-    return 10.0 * power;
-}
-
 
 struct PictureLayout
 {

@@ -2,6 +2,7 @@
 #include "heatmap.h"
 
 #include "caption.h"
+#include "roundstep.h"
 #include "corestrings.h"
 #include "measurestable.h"
 
@@ -167,16 +168,6 @@ QString ValueText(double value, NumberForm form)
     return QString::number(value, form.format, form.precision);
 }
 
-// A round step near `rough`: 1, 2 or 5 times a power of ten.
-double RoundStep(double rough)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(rough)));
-    for (const double factor : {1.0, 2.0, 5.0}) {
-        if (factor * power >= rough)
-            return factor * power;
-    }
-    return 10.0 * power;
-}
 
 // The text of the colour scale's tick: its ends say that they are the values' ends.
 QString TickText(const HeatMapScale &scale, size_t tick)
