@@ -204,42 +204,40 @@ private:
     return logs.log[n] - CountLogCountSum(logs, square) * logs.inverse[n];
 }
 
-// The local entropy of a whole square of the given radius inside a map without empty homes,
-// for every composition of its residents, computed by LocalEntropy itself so that it is the
-// same double. It is indexed by the counts of groups 1 and 2 and of groups 3 and 4, each pair
-// read from memory as one 16-bit number; group 5 holds the rest. The second pairs are ranked
-// by their sum, so that those that fit beside a first pair come first and the table holds
-// only compositions that exist (for radius 2, 23,751 of them rather than 351 x 351).
-template <int Radius>
+// The local entropy of a whole square of radius 1 inside a map without empty homes (nine
+// residents), for every composition, computed by LocalEntropy itself so that it is the same
+// double. It is indexed by the counts of groups 1 and 2 and of groups 3 and 4, each pair read
+// from memory as one 16-bit number and numbered among the pairs that fit in nine (the second
+// number ready multiplied); group 5 holds the rest.
 class FullSquareEntropies
 {
 public:
-    static constexpr int Homes = (2 * Radius + 1) * (2 * Radius + 1);
+    static constexpr int Homes = (2 * NeighbourRadius + 1) * (2 * NeighbourRadius + 1);
     static_assert(GroupCount == 5, "two pairs of groups and the rest");
-    static_assert(Homes <= int(FieldMask));
 
     explicit FullSquareEntropies(const LogTables &logs)
-        : firstBase_(PairWords)
-        , secondRank_(PairWords)
     {
-        std::vector<std::pair<int, int>> pairs;
-        for (int sum = 0; sum <= Homes; ++sum) {
-            for (int low = 0; low <= sum; ++low) {
-                secondRank_[Word(low, sum - low)] = std::uint32_t(pairs.size());
-                pairs.emplace_back(low, sum - low);
+        std::array<std::pair<int, int>, Pairs> pairs{};
+        int next = 0;
+        for (int low = 0; low <= Homes; ++low) {
+            for (int high = 0; low + high <= Homes; ++high) {
+                firstPair_[size_t(low + (high << FieldBits))] = std::uint16_t(next);
+                secondPair_[size_t(low + (high << FieldBits))] = std::uint16_t(Pairs * next);
+                pairs[size_t(next++)] = {low, high};
             }
         }
-        for (const auto &[c1, c2] : pairs) {
-            firstBase_[Word(c1, c2)] = std::uint32_t(entropies_.size());
-            const int rest = Homes - c1 - c2;
-            const size_t fitting = size_t(rest + 1) * size_t(rest + 2) / 2;
-            for (size_t k = 0; k < fitting; ++k) {
-                const auto [c3, c4] = pairs[k];
-                const std::array<int, GroupCount + 1> counts = {0, c1, c2, c3, c4, rest - c3 - c4};
+        for (int first = 0; first < Pairs; ++first) {
+            for (int second = 0; second < Pairs; ++second) {
+                const auto [c1, c2] = pairs[size_t(first)];
+                const auto [c3, c4] = pairs[size_t(second)];
+                const int c5 = Homes - c1 - c2 - c3 - c4;
+                if (c5 < 0)
+                    continue;
+                const std::array<int, GroupCount + 1> counts = {0, c1, c2, c3, c4, c5};
                 Packed square = Packed(Homes) << (FieldBits * ResidentsField);
                 for (int g = 1; g <= GroupCount; ++g)
                     square += Packed(counts[size_t(g)]) << (FieldBits * g);
-                entropies_.push_back(LocalEntropy(logs, square, Homes));
+                entropies_[size_t(first + Pairs * second)] = LocalEntropy(logs, square, Homes);
             }
         }
     }
@@ -250,29 +248,15 @@ public:
         std::uint16_t low, high;
         std::memcpy(&low, bytes + PairOf(1), sizeof low);
         std::memcpy(&high, bytes + PairOf(3), sizeof high);
-        return entropies_[firstBase_[low] + secondRank_[high]];
+        return entropies_[size_t(firstPair_[low]) + secondPair_[high]];
     }
 
 private:
+    static constexpr int Pairs = (Homes + 1) * (Homes + 2) / 2;
     static constexpr size_t PairWords = Homes + (Homes << FieldBits) + 1;
-    static size_t Word(int low, int high) { return size_t(low + (high << FieldBits)); }
-
-    std::vector<std::uint32_t> firstBase_;
-    std::vector<std::uint32_t> secondRank_;
-    std::vector<double> entropies_;
-};
-
-// The tables of the two smallest squares; larger ones would not stay in the caches.
-struct FullEntropies
-{
-    static_assert(SpatialRadii[0] == 1 && SpatialRadii[1] == 2);
-    explicit FullEntropies(const LogTables &logs)
-        : radius1(logs)
-        , radius2(logs)
-    {
-    }
-    FullSquareEntropies<1> radius1;
-    FullSquareEntropies<2> radius2;
+    std::array<std::uint16_t, PairWords> firstPair_{};
+    std::array<std::uint16_t, PairWords> secondPair_{};
+    std::array<double, Pairs * Pairs> entropies_{};
 };
 
 // Everything the measures of neighbours and of local environments sum over the residents,
@@ -280,7 +264,7 @@ struct FullEntropies
 // of radius 1 and residents of their group in it; the neighbour measures follow from these
 // counts, whatever the preferences. Inside a map without empty homes every square of radius 1
 // holds nine residents, and a home there takes a shorter way: one count, and its entropy at
-// radius 1 (and 2, away from the edges) by one look-up.
+// radius 1 by one look-up.
 class ResidentSums
 {
 public:
@@ -299,7 +283,7 @@ public:
     // of every radius of a row at least LargestRadius rows and homes from the edges (Whole).
     enum class RowKind { Mixed, Full, Whole };
 
-    void AddRow(const LogTables &logs, const FullEntropies &fullEntropies, const std::uint8_t *cells,
+    void AddRow(const LogTables &logs, const FullSquareEntropies &fullEntropies, const std::uint8_t *cells,
                 const SquareSweep &sweep, int width, RowKind kind)
     {
         std::array<const Packed *, SpatialRadii.size()> squares{};
@@ -321,17 +305,14 @@ public:
                 entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
         };
         // A home inside a map without empty homes; `Whole`: its squares of every radius lie
-        // on the map, so that their numbers of residents are known and the entropy at radius 2
-        // is looked up as well.
+        // on the map, so that their numbers of residents are known.
         std::int32_t *fullTallies = fullTallies_.data();   // a local pointer: see above
         auto fullHome = [&]<bool Whole>(int x) {
             const size_t g = cells[x];
             const Packed &neighbourhood = squares[0][x];
             ++fullTallies[SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
-            entropy[0] += fullEntropies.radius1(neighbourhood);
-            if constexpr (Whole)
-                entropy[1] += fullEntropies.radius2(squares[1][x]);
-            for (size_t i = Whole ? 2 : 1; i < SpatialRadii.size(); ++i) {
+            entropy[0] += fullEntropies(neighbourhood);
+            for (size_t i = 1; i < SpatialRadii.size(); ++i) {
                 const int side = 2 * SpatialRadii[i] + 1;
                 entropy[i] += LocalEntropy(logs, squares[i][x], Whole ? side * side : Residents(squares[i][x]));
             }
@@ -350,7 +331,7 @@ public:
                 fullHome.template operator()<true>(x);
             for (int x = std::max(wholeTo, 1); x < width - 1; ++x)
                 fullHome.template operator()<false>(x);
-            around += std::int64_t(FullSquareEntropies<1>::Homes) * (width - 2);
+            around += std::int64_t(FullSquareEntropies::Homes) * (width - 2);
             anyHome(width - 1);
         }
         for (size_t i = 0; i < SpatialRadii.size(); ++i)
@@ -623,7 +604,7 @@ CityMeasures CityMeasurer::Measure(const GroupGrid &grid, const GroupTable<std::
 {
     Workspace &w = *workspace_;
     const LogTables &logs = Logs();
-    static const FullEntropies fullEntropies(logs);
+    static const FullSquareEntropies fullEntropies(logs);
     CityMeasures m;
 
     w.bordered.Assign(grid);
