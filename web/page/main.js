@@ -19,6 +19,11 @@ const $ = (selector) => document.querySelector(selector);
 
 // While the city runs, the date and the generation change at most this often.
 const ReadoutMs = 100;
+// While the city runs, the map is drawn at most this often: thirty pictures a second show the
+// enclaves forming as well as sixty, and cost the browser half as much to put on screen.
+const MapMs = 1000 / 30;
+// A frame this near its time draws: animation frames come every 16.7 ms, give or take.
+const FrameSlackMs = 4;
 
 const page = {
     core: null,
@@ -29,6 +34,7 @@ const page = {
     framePending: false,
     readoutsStale: false,
     readoutsShownAt: -Infinity,
+    mapShownAt: -Infinity,
     laterTimer: null,
 };
 
@@ -60,12 +66,22 @@ function scheduleFrame() {
 
 function frame(now) {
     page.framePending = false;
-    mapView.drawIfChanged(page.city);
+    drawMap(now);
     showReadouts(now);
     collectSamples();
     const later = plots.refresh();
     if (later > 0)
         frameAfter(later);
+}
+
+function drawMap(now) {
+    const wait = page.paused ? 0 : MapMs - (now - page.mapShownAt);
+    if (wait > FrameSlackMs) {
+        frameAfter(wait - FrameSlackMs);   // so that the last generation of a run shows too
+        return;
+    }
+    if (mapView.drawIfChanged(page.city))
+        page.mapShownAt = now;
 }
 
 // A frame after `ms`, for something put off, should nothing ask for one before: one timer

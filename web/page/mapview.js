@@ -15,19 +15,20 @@ export class MapView {
         this.drawnGeneration = -1;
     }
 
-    // Called once per animation frame with the city to show.
+    // Called once per animation frame with the city to show; whether it drew.
     drawIfChanged(city) {
         if (!city)
-            return;
+            return false;
         const generation = city.generation;
         if (city === this.drawnCity && generation === this.drawnGeneration)
-            return;
+            return false;
         paintMap(this.context, city);
         this.drawnCity = city;
         this.drawnGeneration = generation;
         // For whoever reads the page: which generation the canvas shows.
         this.canvas.dataset.generation = String(generation);
         this.onDrawn(city);
+        return true;
     }
 }
 

@@ -16,8 +16,9 @@ const TextColour = '#1a1a1a';
 const GridColour = '#d9d9d9';
 // Years shown before the run has lasted that long, so the first points do not fill the plot.
 const FirstYears = 10;
-// Redrawn at most this often, however fast samples arrive.
-const RedrawMs = 250;
+// Redrawn at most once a second, however fast samples arrive: a plot that grows by the second
+// reads as live, and each redraw of both costs Chromium as much as several frames of the map.
+const RedrawMs = 1000;
 const Percent = 100;
 
 function line(label, colour, extra = {}) {
