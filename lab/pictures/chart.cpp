@@ -2,6 +2,7 @@
 #include "chart.h"
 
 #include "roundstep.h"
+#include "savepng.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -12,7 +13,6 @@
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
-#include <QImageWriter>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
@@ -444,14 +444,7 @@ WriteError WriteChartPng(const ChartData &chart, const QString &fileName)
     QPainter painter(&image);
     scene.render(&painter);
     painter.end();
-
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(image))
-        return CannotWrite(fileName, writer.errorString());
-    return SaveWhole(fileName, png);
+    return SavePng(image, fileName);
 }
 
 WriteError WriteChartSvg(const ChartData &chart, const QString &fileName)

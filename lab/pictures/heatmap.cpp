@@ -3,6 +3,7 @@
 
 #include "caption.h"
 #include "roundstep.h"
+#include "savepng.h"
 #include "corestrings.h"
 #include "measurestable.h"
 
@@ -10,7 +11,6 @@
 #include "runplan.h"
 #include "sweeptable.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -429,43 +429,35 @@ HeatMapLayout HeatMapPlaces(const HeatMap &map)
     return place;
 }
 
-WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
+namespace {
+
+constexpr int Wrapped = Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop;
+
+// The title, then what the measure is and what each cell averages.
+void DrawTitleAndNotes(QPainter &painter, const HeatMap &map, const HeatMapLayout &place)
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return CannotWrite(fileName, QStringLiteral("drawing a heat map needs a QGuiApplication, and there is none"));
-    const size_t columns = map.xValues.size();
-    const size_t rows = map.yValues.size();
-    if (columns == 0 || rows == 0 || map.means.size() != columns * rows)
-        return CannotWrite(fileName, QStringLiteral("the heat map has no cells"));
-
-    const HeatMapLayout place = HeatMapPlaces(map);
-    const auto scale = ColourScaleOf(map);
-    const NumberForm form = FormOf(map);
-    const QRect grid = place.grid;
-    const int cell = place.cell;
-    QImage image(place.size, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(QColor(Ink));
-
-    // The title, then what the measure is and what each cell averages.
-    const int wrapped = Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignTop;
     painter.setFont(Font(Text.title, true));
-    painter.drawText(place.title, wrapped, HeatMapTitle(map));
+    painter.drawText(place.title, Wrapped, HeatMapTitle(map));
     painter.setFont(Font(Text.note));
     QRect note = place.notes;
     for (const QString &line : {DescriptionNote(map), AveragedNote(map)}) {
         QRect drawn;
-        painter.drawText(note, wrapped, line, &drawn);
+        painter.drawText(note, Wrapped, line, &drawn);
         note.setTop(drawn.bottom() + 1);
     }
+}
 
+// Each cell in its colour with its mean, where the mean fits; hatched when it has none.
+void DrawCells(QPainter &painter, const HeatMap &map, const HeatMapLayout &place,
+               const std::optional<HeatMapScale> &scale)
+{
+    const QRect grid = place.grid;
+    const int cell = place.cell;
+    const NumberForm form = FormOf(map);
     painter.setFont(Font(Text.cell));
     const QFontMetrics cellText = Metrics(Font(Text.cell));
-    for (size_t yi = 0; yi < rows; ++yi) {
-        for (size_t xi = 0; xi < columns; ++xi) {
+    for (size_t yi = 0; yi < map.yValues.size(); ++yi) {
+        for (size_t xi = 0; xi < map.xValues.size(); ++xi) {
             // The lowest y value at the bottom, as on any chart.
             const QRect box(grid.left() + int(xi) * cell, grid.bottom() + 1 - int(yi + 1) * cell, cell, cell);
             const auto mean = map.mean(xi, yi);
@@ -488,24 +480,29 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     }
     // Thin white lines between the cells, so that neighbours of one colour still read as two.
     painter.setPen(QPen(Qt::white, 1));
-    for (size_t xi = 1; xi < columns; ++xi)
+    for (size_t xi = 1; xi < map.xValues.size(); ++xi)
         painter.drawLine(grid.left() + int(xi) * cell, grid.top(), grid.left() + int(xi) * cell, grid.bottom());
-    for (size_t yi = 1; yi < rows; ++yi)
+    for (size_t yi = 1; yi < map.yValues.size(); ++yi)
         painter.drawLine(grid.left(), grid.top() + int(yi) * cell, grid.right(), grid.top() + int(yi) * cell);
     painter.setPen(QColor(Ink));
     painter.drawRect(grid.adjusted(0, 0, -1, -1));
+}
 
-    // Axes: a label under each column and beside each row, and the axes' titles.
+// A label under each column and beside each row, and the axes' titles.
+void DrawAxes(QPainter &painter, const HeatMap &map, const HeatMapLayout &place)
+{
+    const QRect grid = place.grid;
+    const int cell = place.cell;
     painter.setFont(Font(Text.label));
     const int lineHeight = Metrics(Font(Text.label)).height();
-    for (size_t xi = 0; xi < columns; ++xi) {
+    for (size_t xi = 0; xi < map.xValues.size(); ++xi) {
         const int centre = grid.left() + int(xi) * cell + cell / 2;
         painter.drawLine(centre, grid.bottom() + 1, centre, grid.bottom() + 1 + Picture.tick);
         painter.drawText(QRect(centre - cell / 2, grid.bottom() + 1 + Picture.tick + Picture.labelGap, cell, lineHeight),
                          Qt::AlignHCenter | Qt::AlignTop, EighthsText(map.xValues[xi]));
     }
     const int yLabelsRight = grid.left() - Picture.tick - Picture.labelGap;
-    for (size_t yi = 0; yi < rows; ++yi) {
+    for (size_t yi = 0; yi < map.yValues.size(); ++yi) {
         const int centre = grid.bottom() + 1 - int(yi) * cell - cell / 2;
         painter.drawLine(grid.left() - Picture.tick, centre, grid.left(), centre);
         painter.drawText(QRect(place.yTitle.right() + 1, centre - lineHeight / 2, yLabelsRight - place.yTitle.right() - 1, lineHeight),
@@ -521,43 +518,64 @@ WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
     painter.drawText(QRect(-place.yTitle.height() / 2, -place.yTitle.width() / 2, place.yTitle.height(), place.yTitle.width()),
                      Qt::AlignCenter, AxisTitle(map.y, axisFont, place.yTitle.height()));
     painter.restore();
+}
 
-    // The colour bar from the lowest value drawn (bottom) to the highest, each end saying so.
-    if (scale) {
-        const QRect bar = place.bar;
-        for (int row = 0; row < bar.height(); ++row) {
-            const double at = scale->ticks.size() == 1 ? MiddleOfScale : double(row) / std::max(1, bar.height() - 1);
-            painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), ScaleColour(at));
-        }
-        // The frame around the bar, outside it, so that its ends show the scale's own colours.
-        const QRect frame = bar.adjusted(-1, -1, 1, 1);
-        for (const QRect &side : {QRect(frame.topLeft(), QSize(frame.width(), 1)), QRect(frame.bottomLeft(), QSize(frame.width(), 1)),
-                                  QRect(frame.topLeft(), QSize(1, frame.height())), QRect(frame.topRight(), QSize(1, frame.height()))})
-            painter.fillRect(side, QColor(Ink));
-        painter.setPen(QColor(Ink));
-        painter.setFont(Font(Text.label));
-        // Every tick when the bar has room for them, else its ends alone.
-        const size_t ticks = scale->ticks.size();
-        const int room = std::max(1, bar.height() / (LinesBetweenTicks * lineHeight));
-        const size_t step = ticks > 1 && int(ticks - 1) > room ? ticks - 1 : 1;
-        for (size_t t = 0; t < ticks; t += step) {
-            const double f = ticks == 1 ? MiddleOfScale : ScalePosition(*scale, scale->ticks[t].first);
-            const int at = bar.bottom() - int(std::lround(f * (bar.height() - 1)));
-            painter.drawLine(bar.right() + 1, at, bar.right() + 1 + Picture.tick, at);
-            painter.drawText(QRect(bar.right() + 1 + Picture.tick + Picture.labelGap, at - lineHeight / 2,
-                                   place.size.width() - bar.right(), lineHeight),
-                             Qt::AlignLeft | Qt::AlignVCenter, TickText(*scale, t));
-        }
+// The colour bar from the lowest value drawn (bottom) to the highest, each end saying so.
+void DrawColourBar(QPainter &painter, const HeatMapScale &scale, const HeatMapLayout &place)
+{
+    const QRect bar = place.bar;
+    for (int row = 0; row < bar.height(); ++row) {
+        const double at = scale.ticks.size() == 1 ? MiddleOfScale : double(row) / std::max(1, bar.height() - 1);
+        painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), ScaleColour(at));
     }
+    // The frame around the bar, outside it, so that its ends show the scale's own colours.
+    const QRect frame = bar.adjusted(-1, -1, 1, 1);
+    for (const QRect &side : {QRect(frame.topLeft(), QSize(frame.width(), 1)), QRect(frame.bottomLeft(), QSize(frame.width(), 1)),
+                              QRect(frame.topLeft(), QSize(1, frame.height())), QRect(frame.topRight(), QSize(1, frame.height()))})
+        painter.fillRect(side, QColor(Ink));
+    painter.setPen(QColor(Ink));
+    painter.setFont(Font(Text.label));
+    const int lineHeight = Metrics(Font(Text.label)).height();
+    // Every tick when the bar has room for them, else its ends alone.
+    const size_t ticks = scale.ticks.size();
+    const int room = std::max(1, bar.height() / (LinesBetweenTicks * lineHeight));
+    const size_t step = ticks > 1 && int(ticks - 1) > room ? ticks - 1 : 1;
+    for (size_t t = 0; t < ticks; t += step) {
+        const double f = ticks == 1 ? MiddleOfScale : ScalePosition(scale, scale.ticks[t].first);
+        const int at = bar.bottom() - int(std::lround(f * (bar.height() - 1)));
+        painter.drawLine(bar.right() + 1, at, bar.right() + 1 + Picture.tick, at);
+        painter.drawText(QRect(bar.right() + 1 + Picture.tick + Picture.labelGap, at - lineHeight / 2,
+                               place.size.width() - bar.right(), lineHeight),
+                         Qt::AlignLeft | Qt::AlignVCenter, TickText(scale, t));
+    }
+}
+
+} // namespace
+
+WriteError WriteHeatMapPng(const HeatMap &map, const QString &fileName)
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return CannotWrite(fileName, QStringLiteral("drawing a heat map needs a QGuiApplication, and there is none"));
+    if (map.xValues.empty() || map.yValues.empty() || map.means.size() != map.xValues.size() * map.yValues.size())
+        return CannotWrite(fileName, QStringLiteral("the heat map has no cells"));
+
+    const HeatMapLayout place = HeatMapPlaces(map);
+    const auto scale = ColourScaleOf(map);
+    QImage image(place.size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QColor(Ink));
+    DrawTitleAndNotes(painter, map, place);
+    DrawCells(painter, map, place, scale);
+    DrawAxes(painter, map, place);
+    if (scale)
+        DrawColourBar(painter, *scale, place);
     if (!place.footer.isNull()) {
         painter.setFont(Font(Text.note));
-        painter.drawText(place.footer, wrapped, UndefinedNote());
+        painter.drawText(place.footer, Wrapped, UndefinedNote());
     }
     painter.end();
-
-    QBuffer png;
-    png.open(QIODevice::WriteOnly);
-    if (!image.save(&png, "PNG"))
-        return CannotWrite(fileName, QStringLiteral("the picture could not be encoded as PNG"));
-    return SaveWhole(fileName, png.data());
+    return SavePng(image, fileName);
 }

@@ -3,9 +3,7 @@
 
 #include "constants.h"
 #include "mappalette.h"
-
-#include <QBuffer>
-#include <QImageWriter>
+#include "savepng.h"
 
 #include <algorithm>
 
@@ -46,11 +44,5 @@ WriteError WriteSnapshot(const QImage &map, const QString &fileName, int scale, 
         strip = std::move(*drawn);
     }
 
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    if (!writer.write(IndexedPicture(*indices, scale, strip)))
-        return CannotWrite(fileName, writer.errorString());
-    return SaveWhole(fileName, png);
+    return SavePng(IndexedPicture(*indices, scale, strip), fileName);
 }
