@@ -44,12 +44,12 @@ QByteArray Contents(const QString &path)
 // What stands under a name: "NAME" a file, "NAME/" a folder, "NAME|" a pipe, "NAME#" a device
 // (root only), and links beside the folder: "NAME@" to the file outside.txt, "NAME?" to
 // nothing, "NAME>" to the folder outside. False when it cannot be made here.
-bool Make(const QString &folder, const QString &spec)
+bool Make(const QString &folder, const QString &entry)
 {
     static const QString kinds = QStringLiteral("/|#@?>");
-    const QChar kind = spec.isEmpty() ? QChar() : spec.back();
+    const QChar kind = entry.isEmpty() ? QChar() : entry.back();
     const bool plain = !kinds.contains(kind);
-    const QByteArray path = QFile::encodeName(QDir(folder).filePath(plain ? spec : spec.chopped(1)));
+    const QByteArray path = QFile::encodeName(QDir(folder).filePath(plain ? entry : entry.chopped(1)));
     switch (plain ? 0 : kind.unicode()) {
     case '/':
         return mkdir(path.constData(), 0700) == 0;
@@ -327,7 +327,7 @@ void TestLabRun::savedFileReplacesOnlyTheName()
     QVERIFY(QDir().mkpath(folder));
     const QString name = QStringLiteral("chart.png");
     const QString path = QDir(folder).filePath(name);
-    const QString spec = occupant == QLatin1String("-") ? name : name + occupant;
+    const QString entry = occupant == QLatin1String("-") ? name : name + occupant;
     const QString kept = occupant == QLatin1String("/") ? QStringLiteral("folder")
         : occupant == QLatin1String("|")                ? QStringLiteral("pipe")
                                                         : QStringLiteral("other");
@@ -338,11 +338,11 @@ void TestLabRun::savedFileReplacesOnlyTheName()
         SaveFile file(path);
         QVERIFY(OpenForWriting(file));
         QVERIFY(WriteAll(file, bytes));
-        placed = Make(folder, spec);
+        placed = Make(folder, entry);
         if (!file.commit())
             error = CannotWrite(path, file.errorString());
     } else {
-        placed = occupant.isEmpty() || Make(folder, spec);
+        placed = occupant.isEmpty() || Make(folder, entry);
         error = SaveWhole(path, bytes);
     }
     if (!placed)
