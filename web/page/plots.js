@@ -73,7 +73,6 @@ export class Plots {
         this.summary = summary;
         this.charts = [];
         this.clear();
-        this.drawnAt = 0;
     }
 
     attach(Chart) {
@@ -121,6 +120,7 @@ export class Plots {
         this.marks = [];
         this.latest = null;
         this.stale = true;
+        this.drawnAt = -Infinity;   // the old city's lines go at once, not in up to a second
         this.summary.textContent = '';
     }
 
