@@ -4,7 +4,9 @@
 # those of the sweep run in one go. The sweep is killed KILLS times, each time after a random
 # delay while it runs (or resumes) on two jobs, then resumed to the end. The delays are drawn
 # from a twelfth to a half of the time the whole sweep took, so that kills land before the
-# first run ends, between runs and among them, on a busy machine as on an idle one.
+# first run ends, between runs and among them, on a busy machine as on an idle one; every
+# other one from a quarter on, past the end of the first runs (a sixth of the whole on two
+# jobs), so that some runs always finish between the kills.
 #
 #   kill-resume.sh VELMORA_LAB WORK_DIR [KILLS]
 set -uo pipefail
@@ -31,7 +33,8 @@ RANDOM=$seed
 echo "the whole sweep took $whole_ms ms; kill delays from KILL_SEED=$seed"
 killed=0
 for attempt in $(seq "$kills"); do
-    delay_ms=$((shortest_ms + RANDOM % (whole_ms / 2 - shortest_ms + 1)))
+    low_ms=$((attempt % 2 == 0 ? whole_ms / 4 : shortest_ms))
+    delay_ms=$((low_ms + RANDOM % (whole_ms / 2 - low_ms + 1)))
     "$lab" sweep "${SWEEP[@]}" --out "$work/killed" --jobs 2 --resume --quiet &
     pid=$!
     sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
