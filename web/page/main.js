@@ -4,7 +4,7 @@
 // is on screen, or "failed" with a message when the page cannot run.
 
 import { CensusTable, setText } from './censustable.js';
-import { GenerationClock, Fastest, WindowRate } from './clock.js';
+import { GenerationClock, Fastest, RunningFrameMs, WindowRate } from './clock.js';
 import { Field, GroupNames, loadCore } from './core.js';
 import { askStartOver, showInformation } from './dialogs.js';
 import { saveMapPng, saveMeasuresCsv } from './files.js';
@@ -19,9 +19,6 @@ const $ = (selector) => document.querySelector(selector);
 
 // While the city runs, the date and the generation change at most this often.
 const ReadoutMs = 100;
-// While the city runs, the map is drawn at most this often: thirty pictures a second show the
-// enclaves forming as well as sixty, and cost the browser half as much to put on screen.
-const MapMs = 1000 / 30;
 // A frame this near its time draws: animation frames come every 16.7 ms, give or take.
 const FrameSlackMs = 4;
 
@@ -75,7 +72,7 @@ function frame(now) {
 }
 
 function drawMap(now) {
-    const wait = page.paused ? 0 : MapMs - (now - page.mapShownAt);
+    const wait = page.paused ? 0 : RunningFrameMs - (now - page.mapShownAt);
     if (wait > FrameSlackMs) {
         frameAfter(wait - FrameSlackMs);   // so that the last generation of a run shows too
         return;
