@@ -3,6 +3,7 @@
 
 #include "borderedgrid.h"
 #include "clusterfinder.h"
+#include "widevectors.h"
 
 #include <algorithm>
 #include <bit>
@@ -116,6 +117,16 @@ template <size_t... Pair>
     return CountLogCountSum(logs, counts, std::make_index_sequence<GroupCount / 2>());
 }
 
+// The squares of radius r around the homes of a row, from the sums of the rows r below it
+// and r + 1 above it. The three never overlap, which spares a check for it on every row.
+VELMORA_WIDE_VECTORS
+void SquaresOfRow(Packed *__restrict squares, const Packed *__restrict bottom, const Packed *__restrict top, int r,
+                  int width)
+{
+    for (int x = 0; x < width; ++x)
+        squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
+}
+
 // The squares of every radius of SpatialRadii around each home of one row after another,
 // clipped to the grid: each the difference of four sums over rectangles from the top left
 // corner (a summed-area table), of which only the rows the largest square spans are kept.
@@ -147,9 +158,7 @@ public:
             const int r = SpatialRadii[i];
             const Packed *bottom = Row(row_ + r);
             const Packed *top = Row(row_ - r - 1);
-            Packed *squares = squares_[i].data();
-            for (int x = 0; x < width; ++x)
-                squares[x] = bottom[x + r] - top[x + r] - bottom[x - r - 1] + top[x - r - 1];
+            SquaresOfRow(squares_[i].data(), bottom, top, r, width);
         }
     }
 
@@ -305,12 +314,13 @@ public:
                 entropy[i] += LocalEntropy(logs, squares[i][x], Residents(squares[i][x]));
         };
         // A home inside a map without empty homes; `Whole`: its squares of every radius lie
-        // on the map, so that their numbers of residents are known.
+        // on the map, so that their numbers of residents are known. It counts in the given
+        // lane of fullTallies_.
         std::int32_t *fullTallies = fullTallies_.data();   // a local pointer: see above
-        auto fullHome = [&]<bool Whole>(int x) {
+        auto fullHome = [&]<bool Whole>(int x, size_t lane) {
             const size_t g = cells[x];
             const Packed &neighbourhood = squares[0][x];
-            ++fullTallies[SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
+            ++fullTallies[LaneSlots * lane + SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
             entropy[0] += fullEntropies(neighbourhood);
             for (size_t i = 1; i < SpatialRadii.size(); ++i) {
                 const int side = 2 * SpatialRadii[i] + 1;
@@ -326,11 +336,17 @@ public:
             const int wholeFrom = whole ? LargestRadius : width - 1;
             const int wholeTo = whole ? width - LargestRadius : width - 1;
             for (int x = 1; x < wholeFrom; ++x)
-                fullHome.template operator()<false>(x);
-            for (int x = wholeFrom; x < wholeTo; ++x)
-                fullHome.template operator()<true>(x);
+                fullHome.template operator()<false>(x, 0);
+            int x = wholeFrom;
+            for (; x + int(TallyLanes) <= wholeTo; x += int(TallyLanes)) {
+#pragma GCC unroll 4
+                for (size_t lane = 0; lane < TallyLanes; ++lane)
+                    fullHome.template operator()<true>(x + int(lane), lane);
+            }
+            for (; x < wholeTo; ++x)
+                fullHome.template operator()<true>(x, 0);
             for (int x = std::max(wholeTo, 1); x < width - 1; ++x)
-                fullHome.template operator()<false>(x);
+                fullHome.template operator()<false>(x, 0);
             around += std::int64_t(FullSquareEntropies::Homes) * (width - 2);
             anyHome(width - 1);
         }
@@ -352,8 +368,8 @@ public:
             for (int homes = 1; homes <= MostHomes; ++homes) {
                 for (int own = 1; own <= homes; ++own) {
                     std::int64_t count = tallies_[size_t(g)][size_t(homes)][size_t(own)];
-                    if (homes == MostHomes)
-                        count += fullTallies_[size_t(SameSlots * g + own)];
+                    for (size_t lane = 0; homes == MostHomes && lane < TallyLanes; ++lane)
+                        count += fullTallies_[LaneSlots * lane + size_t(SameSlots * g + own)];
                     group.residents += count;
                     group.sameAndSelf += own * count;
                     group.dissatisfied += own <= dissatisfiedUpTo ? count : 0;
@@ -391,6 +407,10 @@ public:
 private:
     static constexpr int MostHomes = MostNeighbours + 1;
     static constexpr int SameSlots = 16;   // per group in fullTallies_, a power of two above MostHomes
+    // Neighbouring homes count in different copies of fullTallies_: on a map of enclaves they
+    // mostly raise the same count, and each would wait for the one before to store it.
+    static constexpr size_t TallyLanes = 4;
+    static constexpr size_t LaneSlots = SameSlots * (GroupCount + 1);
 
     struct Group
     {
@@ -401,7 +421,7 @@ private:
     // Residents by [group][homes in the square of radius 1][residents of the group in it].
     GroupTable<std::array<std::array<std::int32_t, MostHomes + 1>, MostHomes + 1>> tallies_{};
     // The same for the homes with full squares, [SameSlots * group + residents of the group].
-    std::array<std::int32_t, SameSlots * (GroupCount + 1)> fullTallies_{};
+    std::array<std::int32_t, TallyLanes * LaneSlots> fullTallies_{};
     GroupTable<Group> groups_{};
     std::int64_t aroundResidents_ = 0;      // residents in the squares of radius 1 around the residents
     std::array<double, SpatialRadii.size()> localEntropy_{};

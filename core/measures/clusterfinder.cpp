@@ -27,12 +27,15 @@ std::uint64_t LoadLittle(const std::uint8_t *bytes)
     return word;
 }
 
+// The top bit of every byte.
+constexpr std::uint64_t HighBits = 0x8080808080808080ull;
+
 // The top bit of each byte of `word` that differs from the same byte of `before`, and no other bit.
 std::uint64_t DifferingTops(std::uint64_t word, std::uint64_t before)
 {
     const std::uint64_t differ = word ^ before;
-    constexpr std::uint64_t Low7 = 0x7f7f7f7f7f7f7f7full;
-    return (((differ & Low7) + Low7) | differ) & ~Low7;
+    constexpr std::uint64_t Low7 = ~HighBits;
+    return (((differ & Low7) + Low7) | differ) & HighBits;
 }
 
 // The top bits of the eight bytes as the eight low bits, byte 0's lowest.
@@ -69,6 +72,45 @@ void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
     }
 }
 
+// The clusters of labels united into trees whose every parent is lower than its child (a
+// root is its own parent), given the homes counted to each label and each label's group.
+// One upward pass settles every root, as a label's parent is settled before it; a label that
+// is not a root then holds no more homes than its root, so the largest cluster of a group is
+// its largest label. Roots are about every other label of a mixed map, so nothing branches on
+// whether a label is one, and the tallies are kept in Lanes copies, so that labels of one
+// group in a row do not wait for each other's stores.
+Clusters CountClusters(std::int32_t *parent, std::int32_t *size, const std::uint8_t *group, std::int32_t labels)
+{
+    for (std::int32_t label = 0; label < labels; ++label) {
+        const std::int32_t root = parent[parent[label]];
+        parent[label] = root;
+        size[root] += root == label ? 0 : size[label];
+    }
+    constexpr int Lanes = 4;
+    std::array<GroupTable<int>, Lanes> count{};
+    std::array<GroupTable<std::int32_t>, Lanes> largest{};
+    auto tally = [&](int lane, std::int32_t label) {
+        const size_t g = group[label];
+        count[lane][g] += parent[label] == label ? 1 : 0;
+        largest[lane][g] = std::max(largest[lane][g], size[label]);
+    };
+    std::int32_t label = 0;
+    for (; label + Lanes <= labels; label += Lanes) {
+        for (int lane = 0; lane < Lanes; ++lane)
+            tally(lane, label + lane);
+    }
+    for (; label < labels; ++label)
+        tally(0, label);
+    Clusters clusters;
+    for (int g = 1; g <= GroupCount; ++g) {   // empty homes are no cluster
+        for (size_t lane = 0; lane < Lanes; ++lane) {
+            clusters.count[g] += count[lane][g];
+            clusters.largest[g] = std::max(clusters.largest[g], largest[lane][g]);
+        }
+    }
+    return clusters;
+}
+
 } // namespace
 
 // 8-connected clusters in one pass: each home takes the provisional label of a neighbour
@@ -86,7 +128,7 @@ public:
         grid_ = &grid;
         const size_t width = size_t(grid.width());
         labelStride_ = width + 2;
-        labelRows_.assign(2 * labelStride_, 0);
+        labelRows_.assign(3 * labelStride_, 0);
         codes_.assign(width + WordHomes, 0);   // read eight at a time
         next_ = 0;
         // A random city needs about one label for every four homes; growing to that a row at
@@ -96,22 +138,13 @@ public:
             Reserve(size_t(next_) + width);
             LabelRow(y);
         }
-        return Count();
+        return CountClusters(parent_.get(), size_.get(), group_.get(), next_);
     }
 
 private:
     // Which earlier neighbours share a home's group, one bit each.
     enum Match : std::uint8_t { Above = 1, AboveLeft = 2, Left = 4, AboveRight = 8 };
     static constexpr int MatchCodes = 16;
-
-    // Whether the upper right neighbour brings a label that the one taken may not have met:
-    // the left and both upper corners have already joined the home above.
-    static constexpr std::array<std::uint8_t, MatchCodes> Meets = [] {
-        std::array<std::uint8_t, MatchCodes> table{};
-        for (int code = 0; code < MatchCodes; ++code)
-            table[code] = !(code & Above) && (code & AboveRight) && (code & (AboveLeft | Left)) ? 1 : 0;
-        return table;
-    }();
 
     static constexpr size_t ExpectedHomesPerLabel = 4;
 
@@ -163,16 +196,20 @@ private:
                                | (cells[x - 1] == g ? Left : 0) | (above[x + 1] == g ? AboveRight : 0));
         }
 
-        // The two rows of labels take turns; both start at column -1.
+        // The two rows of labels take turns; both start at column -1. A third holds the new
+        // labels of the row at their homes, so that every home copies its label from where its
+        // code says, a new one included, without choosing between the two.
         std::int32_t *here = labelRows_.data() + (y % 2) * std::ptrdiff_t(labelStride_) + 1;
         const std::int32_t *up = labelRows_.data() + ((y + 1) % 2) * std::ptrdiff_t(labelStride_) + 1;
+        std::int32_t *fresh = labelRows_.data() + 2 * std::ptrdiff_t(labelStride_) + 1;
         const std::ptrdiff_t toUp = up - here;
         std::array<std::ptrdiff_t, MatchCodes> source{};   // where each code takes its label from
-        for (int code = 1; code < MatchCodes; ++code) {
+        for (int code = 0; code < MatchCodes; ++code) {
             source[code] = code & Above ? toUp
                 : code & AboveLeft      ? toUp - 1
                 : code & Left           ? -1
-                                        : toUp + 1;
+                : code & AboveRight     ? toUp + 1
+                                        : fresh - here;
         }
 
         // In locals: the stores below might alias members, which would then make every
@@ -180,16 +217,12 @@ private:
         const std::int32_t first = next_;
         std::int32_t next = first;
         std::uint8_t *group = group_.get();
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t code = codes[x];
-            // Chosen by arithmetic: GCC would branch on isNew, mispredicted on a mixed map.
-            const std::int32_t isNew = code == 0 ? 1 : 0;
-            const std::int32_t found = here[x + source[code]];
-            const std::int32_t label = found + ((next - found) & -isNew);
-            group[next] = cells[x];               // kept only if the label is new
-            next += isNew;
-            here[x] = label;
-        }
+        ForEachNew(codes, width, [&](int x) {
+            fresh[x] = next;
+            group[next++] = cells[x];
+        });
+        for (int x = 0; x < width; ++x)
+            here[x] = here[x + source[codes[x]]];
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
         std::fill(size_.get() + first, size_.get() + next, 0);
@@ -202,6 +235,22 @@ private:
         });
         size_[here[start]] += width - start;
         ForEachMeeting(codes, width, [&](int x) { Unite(here[x], up[x + 1]); });
+    }
+
+    // Calls isNew(x) for every home x with no earlier neighbour of its group, in order, eight
+    // homes at a time as bytes of a word; on a mixed map about one in four.
+    template <typename IsNew>
+    static void ForEachNew(const std::uint8_t *codes, int width, IsNew isNew)
+    {
+        for (int x0 = 0; x0 < width; x0 += BitHomes) {
+            std::uint64_t news = 0;
+            for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
+                news |= GatherTops(~DifferingTops(LoadLittle(codes + x0 + i), 0) & HighBits) << i;
+            const int homes = std::min(BitHomes, width - x0);
+            if (homes < BitHomes)
+                news &= (std::uint64_t(1) << homes) - 1;   // codes past the row are 0 too
+            ForEachBit(news, x0, isNew);
+        }
     }
 
     // Calls meets(x) for every home x whose upper right neighbour brings a label that the one
@@ -221,26 +270,6 @@ private:
             }
             ForEachBit(meetings, x0, meets);
         }
-    }
-
-    // A label's parent is always lower, so one upward pass settles every root.
-    Clusters Count()
-    {
-        Clusters clusters;
-        for (std::int32_t label = 0; label < next_; ++label) {
-            if (parent_[label] == label) {
-                ++clusters.count[group_[label]];
-            } else {
-                parent_[label] = parent_[parent_[label]];
-                size_[parent_[label]] += size_[label];
-            }
-        }
-        for (std::int32_t label = 0; label < next_; ++label) {
-            if (parent_[label] == label)
-                clusters.largest[group_[label]] = std::max(clusters.largest[group_[label]], size_[label]);
-        }
-        clusters.count[NoGroup] = 0;   // empty homes are no cluster
-        return clusters;
     }
 
     const BorderedGrid *grid_ = nullptr;
@@ -307,7 +336,7 @@ public:
             std::swap(above_, here_);
             aboveRuns_ = hereRuns_;
         }
-        return Count();
+        return CountClusters(parent_.data(), size_.data(), group_.data(), std::int32_t(parent_.size()));
     }
 
 private:
@@ -373,26 +402,6 @@ private:
             size_[size_t(label)] += run.end - run.start + 1;
             run.label = label;
         }
-    }
-
-    // A label's parent is always lower, so one upward pass settles every root.
-    Clusters Count()
-    {
-        Clusters clusters;
-        const auto labels = std::int32_t(parent_.size());
-        for (std::int32_t label = 0; label < labels; ++label) {
-            if (parent_[label] != label) {
-                parent_[label] = parent_[parent_[label]];
-                size_[parent_[label]] += size_[label];
-            }
-        }
-        for (std::int32_t label = 0; label < labels; ++label) {
-            if (parent_[label] == label) {
-                ++clusters.count[group_[label]];
-                clusters.largest[group_[label]] = std::max(clusters.largest[group_[label]], size_[label]);
-            }
-        }
-        return clusters;
     }
 
     GroupTable<std::vector<Run>> above_;   // the runs of the row above, by group
