@@ -268,6 +268,8 @@ void TestMeasures::matchesDefinitions_data()
 
     QTest::newRow("265 x 265, full, five groups") << 265 << 265 << 0.0 << 5 << 1;
     QTest::newRow("23 x 17, some empty") << 23 << 17 << 0.2 << 5 << 1;
+    // The kept measurer meets a map of the size it has just measured.
+    QTest::newRow("23 x 17 again, blocks of 3, some empty") << 23 << 17 << 0.1 << 4 << 3;
     QTest::newRow("13 x 4, two groups") << 13 << 4 << 0.1 << 2 << 1;
     QTest::newRow("1 x 9") << 1 << 9 << 0.3 << 3 << 1;
     QTest::newRow("31 x 1") << 31 << 1 << 0.0 << 4 << 1;

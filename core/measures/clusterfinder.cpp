@@ -138,6 +138,10 @@ public:
             Reserve(size_t(next_) + width);
             LabelRow(y);
         }
+        for (std::int32_t l = 0; l < next_; ++l) {
+            const std::int32_t *lanes = sizeLanes_.get() + SizeLanes * size_t(l);
+            size_[l] = std::accumulate(lanes, lanes + SizeLanes, 0);
+        }
         return CountClusters(parent_.get(), size_.get(), group_.get(), next_);
     }
 
@@ -147,6 +151,7 @@ private:
     static constexpr int MatchCodes = 16;
 
     static constexpr size_t ExpectedHomesPerLabel = 4;
+    static constexpr size_t SizeLanes = 4;   // homes counted per label, by column modulo SizeLanes
 
     // Room for the labels a row may add. The tables are left uninitialised, as each label is
     // set up when it is handed out; only the labels in use move to larger tables.
@@ -155,17 +160,18 @@ private:
         if (capacity_ >= labels)
             return;
         capacity_ = std::max(labels, 2 * capacity_);
-        auto grow = [this](auto &table) {
+        auto grow = [this](auto &table, size_t perLabel) {
             using Table = std::remove_reference_t<decltype(table)>;
             // Default-initialised, that is left as it is (make_unique_for_overwrite, which
             // not every standard library has yet).
-            Table larger(new typename Table::element_type[capacity_]);
-            std::copy_n(table.get(), next_, larger.get());
+            Table larger(new typename Table::element_type[perLabel * capacity_]);
+            std::copy_n(table.get(), perLabel * size_t(next_), larger.get());
             table = std::move(larger);
         };
-        grow(parent_);
-        grow(size_);
-        grow(group_);
+        grow(parent_, 1);
+        grow(size_, 1);
+        grow(sizeLanes_, SizeLanes);
+        grow(group_, 1);
     }
 
     std::int32_t Root(std::int32_t label)
@@ -221,19 +227,25 @@ private:
             fresh[x] = next;
             group[next++] = cells[x];
         });
-        for (int x = 0; x < width; ++x)
-            here[x] = here[x + source[codes[x]]];
         next_ = next;
         std::iota(parent_.get() + first, parent_.get() + next, first);
-        std::fill(size_.get() + first, size_.get() + next, 0);
-        // The homes of a run of one group along the row are in one cluster, whatever their
-        // labels: they count towards the label of the first.
-        int start = 0;
-        ForEachRunStart(cells, width, [&](int x) {
-            size_[here[start]] += x - start;
-            start = x;
-        });
-        size_[here[start]] += width - start;
+        std::int32_t *sizes = sizeLanes_.get();
+        std::fill(sizes + SizeLanes * size_t(first), sizes + SizeLanes * size_t(next), 0);
+        // Each home counts towards its label in the lane of its column, so that a run of homes
+        // of one label does not wait for each home's count to be stored before the next.
+        auto label = [&](int x, size_t lane) {
+            const std::int32_t l = here[x + source[codes[x]]];
+            here[x] = l;
+            ++sizes[SizeLanes * size_t(l) + lane];
+        };
+        int x = 0;
+        for (; x + int(SizeLanes) <= width; x += int(SizeLanes)) {
+#pragma GCC unroll 4
+            for (size_t lane = 0; lane < SizeLanes; ++lane)
+                label(x + int(lane), lane);
+        }
+        for (; x < width; ++x)
+            label(x, 0);
         ForEachMeeting(codes, width, [&](int x) { Unite(here[x], up[x + 1]); });
     }
 
@@ -278,6 +290,7 @@ private:
     std::vector<std::uint8_t> codes_;
     std::unique_ptr<std::int32_t[]> parent_;
     std::unique_ptr<std::int32_t[]> size_;
+    std::unique_ptr<std::int32_t[]> sizeLanes_;   // [SizeLanes * label + lane]
     std::unique_ptr<std::uint8_t[]> group_;
     size_t capacity_ = 0;
     std::int32_t next_ = 0;
