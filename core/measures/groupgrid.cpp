@@ -16,11 +16,8 @@ GroupGrid::GroupGrid(int width, int height)
 GroupGrid GroupGrid::FromCityMap(const CityMap &map)
 {
     GroupGrid grid(MapSize, MapSize);
-    std::uint8_t *cell = grid.cells_.data();
-    for (int y = 0; y < MapSize; ++y) {
-        for (int x = 0; x < MapSize; ++x)
-            *cell++ = std::uint8_t(map.GroupOfCell(x, y));
-    }
+    for (int y = 0; y < MapSize; ++y)
+        std::copy_n(map.GroupsOfRow(y), MapSize, grid.cells_.data() + size_t(y) * MapSize);
     return grid;
 }
 
