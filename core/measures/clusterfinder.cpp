@@ -246,7 +246,14 @@ private:
         }
         for (; x < width; ++x)
             label(x, 0);
-        ForEachMeeting(codes, width, [&](int x) { Unite(here[x], up[x + 1]); });
+        // Most meetings join labels already joined, nearly always children of one root: those
+        // are passed over after one look at each parent, which is predictable where walking up
+        // to the roots is not.
+        const std::int32_t *parent = parent_.get();
+        ForEachMeeting(codes, width, [&](int x) {
+            if (parent[here[x]] != parent[up[x + 1]])
+                Unite(here[x], up[x + 1]);
+        });
     }
 
     // Calls isNew(x) for every home x with no earlier neighbour of its group, in order, eight
