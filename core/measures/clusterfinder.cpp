@@ -73,31 +73,44 @@ void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
 }
 
 // The clusters of labels united into trees whose every parent is lower than its child (a
-// root is its own parent), given the homes counted to each label and each label's group.
-// One upward pass settles every root, as a label's parent is settled before it; a label that
-// is not a root then holds no more homes than its root, so the largest cluster of a group is
-// its largest label. Roots are about every other label of a mixed map, so nothing branches on
-// whether a label is one, and the tallies are kept in Lanes copies, so that labels of one
-// group in a row do not wait for each other's stores.
+// root is its own parent), given each label's group and the homes counted to it in SizeLanes
+// parts, size[SizeLanes * label + lane]. One upward pass settles every root, as a label's
+// parent is settled before it, and adds each label's homes to its root, in the lane of the
+// label, so that the many labels of one large cluster do not wait for each other's stores. A
+// label that is not a root then holds no more homes than its root, so the largest cluster of
+// a group is its largest label. Roots are about every other label of a mixed map, so nothing
+// branches on whether a label is one; the tallies too are kept in Lanes copies.
+template <size_t SizeLanes>
 Clusters CountClusters(std::int32_t *parent, std::int32_t *size, const std::uint8_t *group, std::int32_t labels)
 {
-    for (std::int32_t label = 0; label < labels; ++label) {
+    constexpr int Lanes = 4;
+    static_assert(SizeLanes == 1 || SizeLanes == Lanes);
+    auto homes = [&](std::int32_t label) {
+        const std::int32_t *lanes = size + SizeLanes * size_t(label);
+        return std::accumulate(lanes, lanes + SizeLanes, 0);
+    };
+    auto settle = [&](size_t lane, std::int32_t label) {
         const std::int32_t root = parent[parent[label]];
         parent[label] = root;
-        size[root] += root == label ? 0 : size[label];
-    }
-    constexpr int Lanes = 4;
+        size[SizeLanes * size_t(root) + lane % SizeLanes] += root == label ? 0 : homes(label);
+    };
     std::array<GroupTable<int>, Lanes> count{};
     std::array<GroupTable<std::int32_t>, Lanes> largest{};
-    auto tally = [&](int lane, std::int32_t label) {
+    auto tally = [&](size_t lane, std::int32_t label) {
         const size_t g = group[label];
         count[lane][g] += parent[label] == label ? 1 : 0;
-        largest[lane][g] = std::max(largest[lane][g], size[label]);
+        largest[lane][g] = std::max(largest[lane][g], homes(label));
     };
     std::int32_t label = 0;
     for (; label + Lanes <= labels; label += Lanes) {
-        for (int lane = 0; lane < Lanes; ++lane)
-            tally(lane, label + lane);
+        for (size_t lane = 0; lane < Lanes; ++lane)
+            settle(lane, label + std::int32_t(lane));
+    }
+    for (; label < labels; ++label)
+        settle(0, label);
+    for (label = 0; label + Lanes <= labels; label += Lanes) {
+        for (size_t lane = 0; lane < Lanes; ++lane)
+            tally(lane, label + std::int32_t(lane));
     }
     for (; label < labels; ++label)
         tally(0, label);
@@ -138,11 +151,7 @@ public:
             Reserve(size_t(next_) + width);
             LabelRow(y);
         }
-        for (std::int32_t l = 0; l < next_; ++l) {
-            const std::int32_t *lanes = sizeLanes_.get() + SizeLanes * size_t(l);
-            size_[l] = std::accumulate(lanes, lanes + SizeLanes, 0);
-        }
-        return CountClusters(parent_.get(), size_.get(), group_.get(), next_);
+        return CountClusters<SizeLanes>(parent_.get(), sizeLanes_.get(), group_.get(), next_);
     }
 
 private:
@@ -169,7 +178,6 @@ private:
             table = std::move(larger);
         };
         grow(parent_, 1);
-        grow(size_, 1);
         grow(sizeLanes_, SizeLanes);
         grow(group_, 1);
     }
@@ -296,7 +304,6 @@ private:
     std::vector<std::int32_t> labelRows_;
     std::vector<std::uint8_t> codes_;
     std::unique_ptr<std::int32_t[]> parent_;
-    std::unique_ptr<std::int32_t[]> size_;
     std::unique_ptr<std::int32_t[]> sizeLanes_;   // [SizeLanes * label + lane]
     std::unique_ptr<std::uint8_t[]> group_;
     size_t capacity_ = 0;
@@ -356,7 +363,7 @@ public:
             std::swap(above_, here_);
             aboveRuns_ = hereRuns_;
         }
-        return CountClusters(parent_.data(), size_.data(), group_.data(), std::int32_t(parent_.size()));
+        return CountClusters<1>(parent_.data(), size_.data(), group_.data(), std::int32_t(parent_.size()));
     }
 
 private:
