@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clusterfinder.h"
 
+#include "groupgrid.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -348,20 +350,20 @@ public:
         parent_.clear();
         size_.clear();
         group_.clear();
-        // Left as they are: each row writes its runs before they are read.
+        // Left as they are: each row writes its runs before they are read. Above the first
+        // row there are none.
         for (int g = 1; g <= GroupCount; ++g) {
-            if (above_[g].size() < size_t(grid.width())) {
-                above_[g].resize(size_t(grid.width()));
-                here_[g].resize(size_t(grid.width()));
+            if (above_[g].size() < size_t(grid.width()) + 1) {   // and the row's end
+                above_[g].resize(size_t(grid.width()) + 1);
+                here_[g].resize(size_t(grid.width()) + 1);
             }
+            above_[g][0] = RowEnd;
         }
-        aboveRuns_.fill(0);
         for (int y = 0; y < grid.height(); ++y) {
             FindRuns(grid.row(y), grid.width());
             for (int g = 1; g <= GroupCount; ++g)
                 Link(g);
             std::swap(above_, here_);
-            aboveRuns_ = hereRuns_;
         }
         return CountClusters<1>(parent_.data(), size_.data(), group_.data(), std::int32_t(parent_.size()));
     }
@@ -373,6 +375,8 @@ private:
         int end;   // the last home of the run
         std::int32_t label;
     };
+    // After the last run of a group on a row: further right than any run reaches.
+    static constexpr Run RowEnd = {GroupGrid::MaxSide + 2, GroupGrid::MaxSide + 2, -1};
 
     // The runs of the row, by group, in order along it. Their starts are found eight homes at
     // a time, as the bytes in which the row differs from itself moved by one home: on the maps
@@ -389,6 +393,8 @@ private:
         };
         ForEachRunStart(cells, width, startAt);
         startAt(width);
+        for (int g = 1; g <= GroupCount; ++g)
+            here_[g][hereRuns_[g]] = RowEnd;
     }
 
     std::int32_t Root(std::int32_t label)
@@ -402,16 +408,15 @@ private:
 
     void Link(int group)
     {
-        const Run *above = above_[group].data();
-        const size_t aboveRuns = aboveRuns_[group];
+        const Run *above = above_[group].data();   // ending with RowEnd
         Run *here = here_[group].data();
         size_t first = 0;   // the first run above that can still touch a run here
         for (size_t i = 0; i < hereRuns_[group]; ++i) {
             Run &run = here[i];
-            while (first < aboveRuns && above[first].end < run.start - 1)
+            while (above[first].end < run.start - 1)
                 ++first;
             std::int32_t label = -1;
-            for (size_t k = first; k < aboveRuns && above[k].start <= run.end + 1; ++k) {
+            for (size_t k = first; above[k].start <= run.end + 1; ++k) {
                 const std::int32_t other = Root(above[k].label);
                 if (label < 0) {
                     label = other;
@@ -433,7 +438,6 @@ private:
 
     GroupTable<std::vector<Run>> above_;   // the runs of the row above, by group
     GroupTable<std::vector<Run>> here_;
-    GroupTable<size_t> aboveRuns_{};
     GroupTable<size_t> hereRuns_{};
     std::vector<std::int32_t> parent_;
     std::vector<std::int32_t> size_;
