@@ -320,7 +320,8 @@ public:
         auto fullHome = [&]<bool Whole>(int x, size_t lane) {
             const size_t g = cells[x];
             const Packed &neighbourhood = squares[0][x];
-            ++fullTallies[LaneSlots * lane + SameSlots * g + reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))]];
+            const std::uint8_t own = reinterpret_cast<const std::uint8_t *>(&neighbourhood)[ByteOf(int(g))];
+            ++fullTallies[LaneSlots * lane + SameSlots * g + own];
             entropy[0] += fullEntropies(neighbourhood);
             for (size_t i = 1; i < SpatialRadii.size(); ++i) {
                 const int side = 2 * SpatialRadii[i] + 1;

@@ -87,7 +87,10 @@ public:
     GroupIndex GroupIn(Home home) const { return cells_[size_t(home)]; }
     // The groups of a whole row of the map (0 to 264), MapSize of them from column 0, as
     // GroupOfCell gives them.
-    const std::uint8_t *GroupsOfRow(int row) const { return cells_.data() + HomeOfCell(0, std::clamp(row, 0, MapSize - 1)); }
+    const std::uint8_t *GroupsOfRow(int row) const
+    {
+        return cells_.data() + HomeOfCell(0, std::clamp(row, 0, MapSize - 1));
+    }
 
     // The picture, 265 x 265 pixels row by row in the group colours (white for an empty
     // home), each 0xffRRGGBB as a 32-bit image holds it. Drawn on request, it shows a home
