@@ -6,7 +6,7 @@
 void BorderedGrid::Assign(const GroupGrid &grid)
 {
     // A map of the size before keeps the border it has: only the homes inside change.
-    if (grid.width() != width_ || grid.height() != height_ || cells_.empty()) {
+    if (grid.width() != width_ || grid.height() != height_) {
         width_ = grid.width();
         height_ = grid.height();
         stride_ = size_t(width_) + 2 * Border;

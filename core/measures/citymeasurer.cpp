@@ -3,6 +3,7 @@
 
 #include "borderedgrid.h"
 #include "clusterfinder.h"
+#include "lanes.h"
 #include "widevectors.h"
 
 #include <algorithm>
@@ -338,14 +339,7 @@ public:
             const int wholeTo = whole ? width - LargestRadius : width - 1;
             for (int x = 1; x < wholeFrom; ++x)
                 fullHome.template operator()<false>(x, 0);
-            int x = wholeFrom;
-            for (; x + int(TallyLanes) <= wholeTo; x += int(TallyLanes)) {
-#pragma GCC unroll 4
-                for (size_t lane = 0; lane < TallyLanes; ++lane)
-                    fullHome.template operator()<true>(x + int(lane), lane);
-            }
-            for (; x < wholeTo; ++x)
-                fullHome.template operator()<true>(x, 0);
+            ForEachInLanes(wholeFrom, wholeTo, [&](int x, size_t lane) { fullHome.template operator()<true>(x, lane); });
             for (int x = std::max(wholeTo, 1); x < width - 1; ++x)
                 fullHome.template operator()<false>(x, 0);
             around += std::int64_t(FullSquareEntropies::Homes) * (width - 2);
@@ -409,8 +403,8 @@ private:
     static constexpr int MostHomes = MostNeighbours + 1;
     static constexpr int SameSlots = 16;   // per group in fullTallies_, a power of two above MostHomes
     // Neighbouring homes count in different copies of fullTallies_: on a map of enclaves they
-    // mostly raise the same count, and each would wait for the one before to store it.
-    static constexpr size_t TallyLanes = 4;
+    // mostly raise the same count.
+    static constexpr size_t TallyLanes = Lanes;
     static constexpr size_t LaneSlots = SameSlots * (GroupCount + 1);
 
     struct Group

@@ -2,6 +2,7 @@
 #include "clusterfinder.h"
 
 #include "groupgrid.h"
+#include "lanes.h"
 
 #include <algorithm>
 #include <bit>
@@ -29,8 +30,9 @@ std::uint64_t LoadLittle(const std::uint8_t *bytes)
     return word;
 }
 
-// The top bit of every byte.
+// The top bit of every byte, and the lowest.
 constexpr std::uint64_t HighBits = 0x8080808080808080ull;
+constexpr std::uint64_t LowBits = 0x0101010101010101ull;
 
 // The top bit of each byte of `word` that differs from the same byte of `before`, and no other bit.
 std::uint64_t DifferingTops(std::uint64_t word, std::uint64_t before)
@@ -56,22 +58,35 @@ void ForEachBit(std::uint64_t bits, int x0, Found found)
 
 constexpr int BitHomes = 64;   // homes a word of bits, one each
 
+// Calls found(x) in order for every home x from 0 to width - 1 that tops(x) marks: tops(x)
+// gives the top bit of each of the eight bytes for the homes x to x + 7 that are marked. The
+// marks are gathered into a word for 64 homes, so that a loop ends once for every 64 homes
+// rather than for every eight; those past the row are dropped.
+template <typename Tops, typename Found>
+void ForEachMarked(int width, Tops tops, Found found)
+{
+    for (int x0 = 0; x0 < width; x0 += BitHomes) {
+        std::uint64_t marked = 0;
+        for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
+            marked |= GatherTops(tops(x0 + i)) << i;
+        const int homes = std::min(BitHomes, width - x0);
+        if (homes < BitHomes)
+            marked &= (std::uint64_t(1) << homes) - 1;
+        ForEachBit(marked, x0, found);
+    }
+}
+
 // Calls startsAt(x) for every home x from 1 to width - 1 whose group differs from the one
-// before it, in order. The homes are compared eight at a time, and their starts gathered
-// into a word for 64 homes, so that a loop ends once for every 64 homes rather than for
-// every eight. Reads up to seven homes past the row, which the border holds.
+// before it, in order, comparing eight homes at a time. Reads up to seven homes past the row,
+// which the border holds.
 template <typename StartsAt>
 void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
 {
-    for (int x0 = 0; x0 < width; x0 += BitHomes) {
-        std::uint64_t starts = 0;
-        for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
-            starts |= GatherTops(DifferingTops(LoadLittle(cells + x0 + i), LoadLittle(cells + x0 + i - 1))) << i;
-        const int homes = std::min(BitHomes, width - x0);
-        if (homes < BitHomes)
-            starts &= (std::uint64_t(1) << homes) - 1;
-        ForEachBit(starts & ~std::uint64_t(x0 == 0 ? 1 : 0), x0, startsAt);
-    }
+    auto starts = [cells](int x) {
+        const std::uint64_t tops = DifferingTops(LoadLittle(cells + x), LoadLittle(cells + x - 1));
+        return x == 0 ? tops & ~std::uint64_t(0x80) : tops;   // the row's first home starts nothing
+    };
+    ForEachMarked(width, starts, startsAt);
 }
 
 // The clusters of labels united into trees whose every parent is lower than its child (a
@@ -85,7 +100,6 @@ void ForEachRunStart(const std::uint8_t *cells, int width, StartsAt startsAt)
 template <size_t SizeLanes>
 Clusters CountClusters(std::int32_t *parent, std::int32_t *size, const std::uint8_t *group, std::int32_t labels)
 {
-    constexpr int Lanes = 4;
     static_assert(SizeLanes == 1 || SizeLanes == Lanes);
     auto homes = [&](std::int32_t label) {
         const std::int32_t *lanes = size + SizeLanes * size_t(label);
@@ -103,19 +117,8 @@ Clusters CountClusters(std::int32_t *parent, std::int32_t *size, const std::uint
         count[lane][g] += parent[label] == label ? 1 : 0;
         largest[lane][g] = std::max(largest[lane][g], homes(label));
     };
-    std::int32_t label = 0;
-    for (; label + Lanes <= labels; label += Lanes) {
-        for (size_t lane = 0; lane < Lanes; ++lane)
-            settle(lane, label + std::int32_t(lane));
-    }
-    for (; label < labels; ++label)
-        settle(0, label);
-    for (label = 0; label + Lanes <= labels; label += Lanes) {
-        for (size_t lane = 0; lane < Lanes; ++lane)
-            tally(lane, label + std::int32_t(lane));
-    }
-    for (; label < labels; ++label)
-        tally(0, label);
+    ForEachInLanes(0, labels, [&](std::int32_t label, size_t lane) { settle(lane, label); });
+    ForEachInLanes(0, labels, [&](std::int32_t label, size_t lane) { tally(lane, label); });
     Clusters clusters;
     for (int g = 1; g <= GroupCount; ++g) {   // empty homes are no cluster
         for (size_t lane = 0; lane < Lanes; ++lane) {
@@ -162,7 +165,7 @@ private:
     static constexpr int MatchCodes = 16;
 
     static constexpr size_t ExpectedHomesPerLabel = 4;
-    static constexpr size_t SizeLanes = 4;   // homes counted per label, by column modulo SizeLanes
+    static constexpr size_t SizeLanes = Lanes;   // homes counted per label, by column modulo Lanes
 
     // Room for the labels a row may add. The tables are left uninitialised, as each label is
     // set up when it is handed out; only the labels in use move to larger tables.
@@ -248,14 +251,7 @@ private:
             here[x] = l;
             ++sizes[SizeLanes * size_t(l) + lane];
         };
-        int x = 0;
-        for (; x + int(SizeLanes) <= width; x += int(SizeLanes)) {
-#pragma GCC unroll 4
-            for (size_t lane = 0; lane < SizeLanes; ++lane)
-                label(x + int(lane), lane);
-        }
-        for (; x < width; ++x)
-            label(x, 0);
+        ForEachInLanes(0, width, label);
         // Most meetings join labels already joined, nearly always children of one root: those
         // are passed over after one look at each parent, which is predictable where walking up
         // to the roots is not.
@@ -271,15 +267,7 @@ private:
     template <typename IsNew>
     static void ForEachNew(const std::uint8_t *codes, int width, IsNew isNew)
     {
-        for (int x0 = 0; x0 < width; x0 += BitHomes) {
-            std::uint64_t news = 0;
-            for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes)
-                news |= GatherTops(~DifferingTops(LoadLittle(codes + x0 + i), 0) & HighBits) << i;
-            const int homes = std::min(BitHomes, width - x0);
-            if (homes < BitHomes)
-                news &= (std::uint64_t(1) << homes) - 1;   // codes past the row are 0 too
-            ForEachBit(news, x0, isNew);
-        }
+        ForEachMarked(width, [codes](int x) { return ~DifferingTops(LoadLittle(codes + x), 0) & HighBits; }, isNew);
     }
 
     // Calls meets(x) for every home x whose upper right neighbour brings a label that the one
@@ -290,15 +278,11 @@ private:
     static void ForEachMeeting(const std::uint8_t *codes, int width, MeetsAt meets)
     {
         static_assert(Above == 1 && AboveLeft == 2 && Left == 4 && AboveRight == 8);
-        constexpr std::uint64_t Lows = 0x0101010101010101ull;
-        for (int x0 = 0; x0 < width; x0 += BitHomes) {
-            std::uint64_t meetings = 0;
-            for (int i = 0; i < BitHomes && x0 + i < width; i += WordHomes) {
-                const std::uint64_t word = LoadLittle(codes + x0 + i);   // codes of homes past the row: 0
-                meetings |= GatherTops(((word >> 3) & ~word & ((word >> 1) | (word >> 2)) & Lows) << 7) << i;
-            }
-            ForEachBit(meetings, x0, meets);
-        }
+        auto meetings = [codes](int x) {
+            const std::uint64_t word = LoadLittle(codes + x);   // codes of homes past the row: 0
+            return ((word >> 3) & ~word & ((word >> 1) | (word >> 2)) & LowBits) << 7;
+        };
+        ForEachMarked(width, meetings, meets);
     }
 
     const BorderedGrid *grid_ = nullptr;
@@ -336,8 +320,7 @@ public:
             int x = 1;
             for (; x + WordHomes <= grid.width(); x += WordHomes) {
                 // One in the low bit of every byte that starts a run, added up in the top byte.
-                constexpr std::uint64_t Ones = 0x0101010101010101ull;
-                runs += std::int64_t(((DifferingTops(LoadLittle(cells + x), LoadLittle(cells + x - 1)) >> 7) * Ones) >> 56);
+                runs += std::int64_t(((DifferingTops(LoadLittle(cells + x), LoadLittle(cells + x - 1)) >> 7) * LowBits) >> 56);
             }
             for (; x < grid.width(); ++x)
                 runs += cells[x] != cells[x - 1] ? 1 : 0;
